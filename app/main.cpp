@@ -1,0 +1,3 @@
+#include "ModuleMain.h"
+
+int main(int argc, char **argv) { return pondera::ModuleMain(argc, argv); }

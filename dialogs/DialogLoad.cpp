@@ -1,0 +1,7 @@
+#include "DialogLoad.h"
+
+namespace pondera {
+
+DialogLoad::DialogLoad(ClassEXCEL &, int16_t &, QWidget *parent) : QDialog(parent) {}
+
+}  // namespace pondera

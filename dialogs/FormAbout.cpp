@@ -1,0 +1,7 @@
+#include "FormAbout.h"
+
+namespace pondera {
+
+FormAbout::FormAbout(QWidget *parent) : QDialog(parent) {}
+
+}  // namespace pondera

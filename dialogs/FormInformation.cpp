@@ -1,0 +1,7 @@
+#include "FormInformation.h"
+
+namespace pondera {
+
+FormInformation::FormInformation(QWidget *parent) : QDialog(parent) {}
+
+}  // namespace pondera

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ClassLANDMARK.h"
+#include "ClassSEGMENT.h"
+#include "workbook_engine.h"
+
+namespace pondera {
+
+// The record store: the one object through which the program reads and writes records in the
+// workbook PONDERA2D_2010.xls of the current directory. Rows are code + 3 in 16-bit arithmetic
+// (overflow raises error 6); every failure is raised as pondera::Error, never ends the process.
+//
+// Every acknowledged change survives a crash: changes are journalled beside the workbook and
+// Commit() makes them durable; a journal left by an interrupted run is replayed at start-up.
+class ClassEXCEL {
+public:
+    struct Options {
+        std::string currentDir;  // empty: the process's current directory
+        std::shared_ptr<store::WorkbookEngine> engine;  // null: the embedded engine
+    };
+
+    // Class_Initialize: opens or creates the workbook, restores headers and demonstration
+    // records, replays a leftover journal, saves. Reads names and bounds from the two models.
+    ClassEXCEL(const ClassLANDMARK &landMark, const ClassSEGMENT &segment);
+    ClassEXCEL(const ClassLANDMARK &landMark, const ClassSEGMENT &segment, Options options);
+    // Class_Terminate: Close() if it has not run; errors are swallowed here (the journal keeps
+    // the changes for the next start), so call Close() to hear about them.
+    ~ClassEXCEL();
+    ClassEXCEL(const ClassEXCEL &) = delete;
+    ClassEXCEL &operator=(const ClassEXCEL &) = delete;
+
+    int16_t GetNewExlFileFlag() const;
+    int16_t GetCodeMinNum();
+    int16_t GetCodeMaxNum();
+    int16_t SetCurCode(int16_t intValue);
+    int16_t GetCurCode() const;
+    std::string GetCurPictureName() const;
+    int16_t GetCurSex() const;
+    int16_t PutSex(int16_t intValue);
+    std::string GetCurMemo() const;
+    float GetLandMarkX(int16_t intNum);
+    float GetLandMarkZ(int16_t intNum);
+    int16_t PutLandMarkX(int16_t intNum, float sngValue);
+    int16_t PutLandMarkZ(int16_t intNum, float sngValue);
+    int16_t PutCOGBX(float sngValue);
+    int16_t PutCOGBZ(float sngValue);
+    int16_t PutCOGSX(int16_t intNum, float sngValue);
+    int16_t PutCOGSZ(int16_t intNum, float sngValue);
+    int16_t AddCode();
+    int16_t PutPictureName(const std::string &strFileName);
+    // Writes the memo of the current record, ID column D, as text and updates the cached memo.
+    int16_t PutMemo(const std::string &strText);
+
+    // Makes every change so far durable (journal flushed to disk). The window calls it at the
+    // end of each user command.
+    void Commit();
+    // Saves atomically, removes journal and locks. Afterwards the store accepts no call.
+    void Close();
+
+    // What start-up had to tell the user (journal recovered, unreadable workbook moved aside,
+    // original kept beside a rewritten file, ...), one plain sentence each, in order. Later saves
+    // append their own (a file changed on disk kept aside). The window shows and then clears them.
+    std::vector<std::string> TakeNotices();
+    int RecoveredChangeCount() const;  // changes replayed from a leftover journal at start-up
+    const std::string &GetExlFileName() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace pondera

@@ -1,0 +1,1 @@
+// Removed once the store has sources of its own.

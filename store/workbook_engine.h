@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "cell_value.h"
+
+namespace pondera::store {
+
+// The spreadsheet operations the record store is built on. Rows and columns are 1-based as in a
+// spreadsheet (column 1 is A). A row or column outside the grid of the file format
+// (rows 1..65536, columns 1..256) raises Error(kErrWorkbookOpen) as the spreadsheet would.
+class Worksheet {
+public:
+    virtual ~Worksheet() = default;
+    virtual const std::string &name() const = 0;
+    // Throws Error(kErrFileAccess) for a name the format does not allow (empty, longer than 31
+    // characters, []:*?/\ ) or one another sheet of the workbook has.
+    virtual void setName(const std::string &name) = 0;
+    virtual CellValue cell(int32_t row, int32_t col) const = 0;
+    virtual void setCell(int32_t row, int32_t col, const CellValue &value) = 0;
+};
+
+// What a save did besides writing the file, for the program to tell the user once.
+struct SaveReport {
+    // Where the file as it was before this save was kept, because the file held things the
+    // engine cannot carry into what it writes (formulas or formatting in the sheets it rewrites,
+    // anything of an OOXML source beyond values). Empty when nothing had to be kept.
+    std::string keptOriginal;
+};
+
+class Workbook {
+public:
+    virtual ~Workbook() = default;
+    // The worksheet with that name (case-insensitive, as spreadsheets compare sheet names), or
+    // Error(kErrSubscript) when the workbook has none.
+    virtual Worksheet &sheet(const std::string &name) = 0;
+    // Appends a new, empty worksheet with a default name not yet used ("Sheet1", "Sheet2", ...).
+    virtual Worksheet &addSheet() = 0;
+    // Writes the whole workbook to path atomically: temporary file in the same folder, fsync,
+    // rename over the target. On failure the previous file is untouched and Error(kErrFileAccess
+    // or kErrPathNotFound) says why.
+    virtual SaveReport saveAs(const std::string &path) = 0;
+};
+
+class WorkbookEngine {
+public:
+    virtual ~WorkbookEngine() = default;
+    // Error(kErrWorkbookOpen, reason) when the file is missing, unreadable, encrypted or not a
+    // workbook the engine reads. Never modifies the file.
+    virtual std::unique_ptr<Workbook> open(const std::string &path) = 0;
+    // A new workbook holding no sheet at all.
+    virtual std::unique_ptr<Workbook> create() = 0;
+};
+
+// The embedded engine: Excel 97-2003 (BIFF8) workbooks, also reading OOXML saved under .xls.
+std::unique_ptr<WorkbookEngine> makeWorkbookEngine();
+
+}  // namespace pondera::store
