@@ -1,1 +1,0 @@
-// Removed once the store has sources of its own.
