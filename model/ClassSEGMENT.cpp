@@ -8,7 +8,9 @@ namespace {
 
 // The coefficient tables give the limbs as pairs; each side gets half, halved in double and
 // rounded once to float so the stored ratio is the float nearest the half.
-float half(double pair) { return static_cast<float>(pair / 2.0); }
+float half(double pair) {
+    return static_cast<float>(pair / 2.0);
+}
 
 // One step of the computation: evaluated in double from float operands, rounded when stored.
 float segmentPoint(float proximal, float distal, float ratio) {
@@ -44,6 +46,12 @@ ClassSEGMENT::ClassSEGMENT(const ClassLANDMARK &landMarks)
       }} {}
 
 int16_t ClassSEGMENT::CalcCOGB() {
+    // Both sexes read the same positions: take them once rather than 12 times per segment.
+    std::array<Point, 22> at;
+    for (int16_t i = 0; i < static_cast<int16_t>(at.size()); ++i)
+        at[i] = {landMarks_.GetLandMarkX(i), landMarks_.GetLandMarkY(i),
+                 landMarks_.GetLandMarkZ(i)};
+
     for (int s = 0; s < kSexes; ++s) {
         Point sum;
         float massSum = 0;
@@ -51,13 +59,12 @@ int16_t ClassSEGMENT::CalcCOGB() {
             const Row &row = table_[k];
             const float r = row.position[s];
             const float m = row.mass[s];
+            const Point &p = at[row.proximal];
+            const Point &d = at[row.distal];
             Point &seg = segments_[s][k];
-            seg.x = segmentPoint(landMarks_.GetLandMarkX(row.proximal),
-                                 landMarks_.GetLandMarkX(row.distal), r);
-            seg.y = segmentPoint(landMarks_.GetLandMarkY(row.proximal),
-                                 landMarks_.GetLandMarkY(row.distal), r);
-            seg.z = segmentPoint(landMarks_.GetLandMarkZ(row.proximal),
-                                 landMarks_.GetLandMarkZ(row.distal), r);
+            seg.x = segmentPoint(p.x, d.x, r);
+            seg.y = segmentPoint(p.y, d.y, r);
+            seg.z = segmentPoint(p.z, d.z, r);
             sum.x = accumulate(sum.x, m, seg.x);
             sum.y = accumulate(sum.y, m, seg.y);
             sum.z = accumulate(sum.z, m, seg.z);
@@ -94,17 +101,29 @@ std::string ClassSEGMENT::GetCOGSName(int16_t intValue) const {
     return table_[intValue].name;
 }
 
-float ClassSEGMENT::GetCOGBX() const { return body_[sexSlot()].x; }
-float ClassSEGMENT::GetCOGBY() const { return body_[sexSlot()].y; }
-float ClassSEGMENT::GetCOGBZ() const { return body_[sexSlot()].z; }
+float ClassSEGMENT::GetCOGBX() const {
+    return body_[sexSlot()].x;
+}
+float ClassSEGMENT::GetCOGBY() const {
+    return body_[sexSlot()].y;
+}
+float ClassSEGMENT::GetCOGBZ() const {
+    return body_[sexSlot()].z;
+}
 
 int16_t ClassSEGMENT::SetSex(int16_t intValue) {
     sex_ = intValue;
     return 1;
 }
 
-float ClassSEGMENT::GetCOGSX(int16_t n) const { return segment(n).x; }
-float ClassSEGMENT::GetCOGSY(int16_t n) const { return segment(n).y; }
-float ClassSEGMENT::GetCOGSZ(int16_t n) const { return segment(n).z; }
+float ClassSEGMENT::GetCOGSX(int16_t n) const {
+    return segment(n).x;
+}
+float ClassSEGMENT::GetCOGSY(int16_t n) const {
+    return segment(n).y;
+}
+float ClassSEGMENT::GetCOGSZ(int16_t n) const {
+    return segment(n).z;
+}
 
 }  // namespace pondera
