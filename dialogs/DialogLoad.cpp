@@ -1,7 +1,127 @@
 #include "DialogLoad.h"
 
+#include <QKeyEvent>
+#include <QListView>
+#include <QPushButton>
+#include <QStringList>
+#include <QStringListModel>
+
 namespace pondera {
 
-DialogLoad::DialogLoad(ClassEXCEL &, int16_t &, QWidget *parent) : QDialog(parent) {}
+namespace {
+
+// Layout in pixels (15 twips each) of the client area and its controls.
+constexpr QSize kClientSize{596, 213};
+constexpr QPoint kScreenPos{184, 250};
+constexpr QRect kOKButtonRect{512, 8, 81, 25};
+constexpr QRect kCancelButtonRect{512, 40, 81, 25};
+constexpr QRect kListRect{8, 8, 497, 184};
+
+}  // namespace
+
+DialogLoad::DialogLoad(LoadListSource &source, int16_t &curIDCode, QWidget *parent)
+    : QDialog(parent), curIDCode_(curIDCode) {
+    BuildWindow();
+    Form_Load(source);
+}
+
+QString DialogLoad::EntryText(int16_t code, int16_t sex, const std::string &pictureName) {
+    return QString::number(code) + QLatin1Char(' ') + QString::number(sex) + QLatin1Char(' ') +
+           QString::fromStdString(pictureName);
+}
+
+void DialogLoad::BuildWindow() {
+    setWindowTitle(QStringLiteral("Load"));
+    // Fixed dialog border: a close box, nothing to minimise, maximise or resize.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(kClientSize);
+    move(kScreenPos);
+
+    OKButton_ = new QPushButton(QStringLiteral("OK"), this);
+    OKButton_->setObjectName(QStringLiteral("OKButton"));
+    OKButton_->setGeometry(kOKButtonRect);
+
+    CancelButton_ = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+    CancelButton_->setObjectName(QStringLiteral("CancelButton"));
+    CancelButton_->setGeometry(kCancelButtonRect);
+
+    // QDialog would otherwise promote the first button to the default button when it is shown.
+    for (QPushButton *button : {OKButton_, CancelButton_}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
+    entries_ = new QStringListModel(this);
+    ListProject_ = new QListView(this);
+    ListProject_->setObjectName(QStringLiteral("ListProject"));
+    ListProject_->setGeometry(kListRect);
+    ListProject_->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListProject_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // A double click only selects; the entries are not editable.
+    ListProject_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Every entry is one line of the same height, which keeps tens of thousands of entries cheap.
+    ListProject_->setUniformItemSizes(true);
+    ListProject_->setModel(entries_);
+
+    setTabOrder(OKButton_, CancelButton_);
+    setTabOrder(CancelButton_, ListProject_);
+    OKButton_->setFocus();
+
+    connect(OKButton_, &QPushButton::clicked, this, &DialogLoad::OKButton_Click);
+    connect(CancelButton_, &QPushButton::clicked, this, &DialogLoad::CancelButton_Click);
+}
+
+void DialogLoad::Form_Load(LoadListSource &source) {
+    // Each bound is read once, largest first; codes are 16-bit, so the loop runs in a wider type
+    // and stops at the largest code even when that is 32767.
+    const int16_t maxCode = source.GetCodeMaxNum();
+    const int16_t minCode = source.GetCodeMinNum();
+    QStringList lines;
+    if (maxCode >= minCode) lines.reserve(maxCode - minCode + 1);
+    for (int code = minCode; code <= maxCode; ++code) {
+        const auto code16 = static_cast<int16_t>(code);
+        source.SetCurCode(code16);
+        const int16_t sex = source.GetCurSex();
+        const std::string name = source.GetCurPictureName();
+        lines.append(EntryText(code16, sex, name));
+    }
+    entries_->setStringList(lines);
+    ListProject_->clearSelection();
+}
+
+void DialogLoad::OKButton_Click() {
+    const QModelIndexList selected = ListProject_->selectionModel()->selectedIndexes();
+    if (selected.isEmpty()) {
+        // Nothing chosen: keep the record that is shown rather than hand back "no record".
+        CancelButton_Click();
+        return;
+    }
+    curIDCode_ = static_cast<int16_t>(selected.first().row());
+    accept();
+}
+
+void DialogLoad::CancelButton_Click() {
+    reject();
+}
+
+void DialogLoad::keyPressEvent(QKeyEvent *event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // No default button: Enter presses the button that has the focus and nothing else.
+            if (auto *button = qobject_cast<QPushButton *>(focusWidget())) {
+                button->click();
+                event->accept();
+            } else {
+                event->ignore();
+            }
+            return;
+        default:
+            // Esc rejects, like Cancel: the dialog has no cancel button, and a key that closes
+            // without choosing is the harmless reading of it.
+            QDialog::keyPressEvent(event);
+    }
+}
 
 }  // namespace pondera

@@ -4,16 +4,49 @@
 #include <cstdint>
 
 #include "ClassEXCEL.h"
+#include "LoadListSource.h"
+
+class QListView;
+class QPushButton;
+class QStringListModel;
 
 namespace pondera {
 
 // Record selection: lists every record of the store ("code sex picture-name"); OK hands the
 // selected position back in curIDCode. Form_Load runs in the constructor (the list is built on
 // every opening, which moves the store's current record through all codes).
+//
+// Keys: neither button is the default button, so Enter presses only a button that has the focus
+// (the dialog opens with the focus on OK). Esc and the close box act as Cancel. OK without a
+// selected entry also acts as Cancel: there is no record -1 to show.
 class DialogLoad : public QDialog {
     Q_OBJECT
-public:
+  public:
     DialogLoad(ClassEXCEL &store, int16_t &curIDCode, QWidget *parent = nullptr);
+    // The same dialog filled from any source of records (the store above goes through this too).
+    DialogLoad(LoadListSource &source, int16_t &curIDCode, QWidget *parent = nullptr);
+
+    // The text of one list entry: code, sex and picture name joined by single blanks.
+    static QString EntryText(int16_t code, int16_t sex, const std::string &pictureName);
+
+    QListView *ListProject() const { return ListProject_; }
+    QPushButton *OKButton() const { return OKButton_; }
+    QPushButton *CancelButton() const { return CancelButton_; }
+
+  protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+  private:
+    void BuildWindow();
+    void Form_Load(LoadListSource &source);
+    void OKButton_Click();
+    void CancelButton_Click();
+
+    int16_t &curIDCode_;
+    QPushButton *OKButton_ = nullptr;
+    QPushButton *CancelButton_ = nullptr;
+    QListView *ListProject_ = nullptr;
+    QStringListModel *entries_ = nullptr;
 };
 
 }  // namespace pondera

@@ -1,14 +1,38 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
+
+class QPushButton;
+class QTextEdit;
 
 namespace pondera {
 
-// The help window: fixed texts, OK closes it.
+// The help window: fixed texts, OK closes it. Four text boxes TextMEMO(0..3) read as static text
+// but accept edits, which are lost when the window closes; TextMEMO(1), a coefficient table, is
+// never shown. OK is the default and the cancel button.
 class FormInformation : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit FormInformation(QWidget *parent = nullptr);
+
+    QTextEdit *TextMEMO(int index) const { return TextMEMO_.at(static_cast<size_t>(index)); }
+    QPushButton *cmdOK() const { return cmdOK_; }
+    // The lines a text box shows now (its paragraphs, in order).
+    QStringList MemoLines(int index) const;
+
+    // The window's font: full-width characters one em, half-width characters half an em, so that
+    // the leader runs and blanks of the texts line up columns.
+    static QFont WindowFont();
+
+  protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+  private:
+    void cmdOK_Click();
+
+    std::array<QTextEdit *, 4> TextMEMO_{};
+    QPushButton *cmdOK_ = nullptr;
 };
 
 }  // namespace pondera

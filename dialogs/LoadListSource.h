@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pondera {
+
+class ClassEXCEL;
+
+// What the record selection dialog reads from the record store while it fills its list. The
+// record store is the one real source; the interface lets the dialog be driven by a stand-in.
+class LoadListSource {
+  public:
+    virtual ~LoadListSource() = default;
+    virtual int16_t GetCodeMaxNum() = 0;
+    virtual int16_t GetCodeMinNum() = 0;
+    virtual int16_t SetCurCode(int16_t intValue) = 0;
+    virtual int16_t GetCurSex() = 0;
+    virtual std::string GetCurPictureName() = 0;
+};
+
+}  // namespace pondera
