@@ -21,10 +21,15 @@ struct ImportedSheet {
     std::vector<ImportedCell> cells;
 };
 struct ImportedWorkbook {
-    std::vector<ImportedSheet> sheets;  // in workbook order
+    // In workbook order; worksheets only (chart, dialog and macro sheets hold no cells to carry).
+    std::vector<ImportedSheet> sheets;
+    // Cells with a value beyond the .xls grid (row > 65536 or column > IV) are left out and
+    // counted here; the original file kept beside the first save still has them.
+    uint64_t droppedCells = 0;
 };
 
 // Throws Error(kErrWorkbookOpen, reason) for anything that is not a readable OOXML workbook.
+// Cells come in file order; numbers arrive as Double, formulas as their cached result.
 ImportedWorkbook importOoxml(std::span<const uint8_t> bytes);
 
 }  // namespace pondera::store

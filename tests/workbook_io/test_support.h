@@ -1,0 +1,95 @@
+#pragma once
+
+#include <zip.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace pondera::testing {
+
+inline std::string fixture(const std::string &name) {
+    return std::string(PONDERA_FIXTURES) + "/" + name;
+}
+
+inline std::vector<uint8_t> readBytes(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A zip package in memory, made with libzip the way a producer would: one deflated entry per
+// part, in the order given.
+// padBytes spaces are streamed into the first part after its first padAfter bytes, without
+// ever holding them in memory (for packages that inflate to far more than they weigh).
+inline std::vector<uint8_t> makeZip(const std::vector<std::pair<std::string, std::string>> &parts,
+                                    uint64_t padBytes = 0, size_t padAfter = 0) {
+    zip_error_t err;
+    zip_error_init(&err);
+    zip_source_t *src = zip_source_buffer_create(nullptr, 0, 0, &err);
+    zip_t *z = zip_open_from_source(src, ZIP_TRUNCATE, &err);
+    if (!z) throw std::runtime_error("zip_open_from_source failed");
+    zip_source_keep(src);
+    struct Padded {
+        const std::string *text;
+        uint64_t pad, padAfter, pos = 0;
+    } padded{&parts.at(0).second, padBytes, padAfter};
+    auto padSource = [](void *ud, void *data, zip_uint64_t len,
+                        zip_source_cmd_t cmd) -> zip_int64_t {
+        auto *p = static_cast<Padded *>(ud);
+        uint64_t total = p->text->size() + p->pad;
+        switch (cmd) {
+            case ZIP_SOURCE_OPEN:
+                p->pos = 0;
+                return 0;
+            case ZIP_SOURCE_READ: {
+                auto *out = static_cast<char *>(data);
+                zip_uint64_t n = 0;
+                for (; n < len && p->pos < total; ++n, ++p->pos) {
+                    uint64_t i = p->pos;
+                    out[n] = i < p->padAfter            ? (*p->text)[i]
+                             : i < p->padAfter + p->pad ? ' '
+                                                        : (*p->text)[i - p->pad];
+                }
+                return static_cast<zip_int64_t>(n);
+            }
+            case ZIP_SOURCE_STAT: {
+                auto *st = static_cast<zip_stat_t *>(data);
+                zip_stat_init(st);
+                st->size = total;
+                st->valid |= ZIP_STAT_SIZE;
+                return sizeof(zip_stat_t);
+            }
+            case ZIP_SOURCE_SUPPORTS:
+                return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ,
+                                                      ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                      ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+            default:
+                return 0;
+        }
+    };
+    for (const auto &[name, text] : parts) {
+        zip_source_t *data = (&text == padded.text && padBytes > 0)
+                                 ? zip_source_function(z, padSource, &padded)
+                                 : zip_source_buffer(z, text.data(), text.size(), 0);
+        zip_int64_t i = zip_file_add(z, name.c_str(), data, ZIP_FL_ENC_UTF_8);
+        if (i < 0) throw std::runtime_error("zip_file_add failed");
+        zip_set_file_compression(z, static_cast<zip_uint64_t>(i), ZIP_CM_DEFLATE, 1);
+    }
+    if (zip_close(z) != 0) throw std::runtime_error("zip_close failed");
+    zip_stat_t st;
+    zip_source_stat(src, &st);
+    std::vector<uint8_t> out(st.size);
+    zip_source_open(src);
+    zip_source_read(src, out.data(), out.size());
+    zip_source_close(src);
+    zip_source_free(src);
+    zip_error_fini(&err);
+    return out;
+}
+
+}  // namespace pondera::testing
