@@ -1,3 +1,5 @@
 #include "ModuleMain.h"
 
-int main(int argc, char **argv) { return pondera::ModuleMain(argc, argv); }
+int main(int argc, char **argv) {
+    return pondera::ModuleMain(argc, argv);
+}
