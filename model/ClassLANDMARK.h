@@ -10,7 +10,7 @@ namespace pondera {
 // name, the caption of the whole-body centre of gravity. Coordinates are model coordinates:
 // picture pixels, origin at the lower-left corner, x to the right, z upward; y is carried along.
 class ClassLANDMARK {
-public:
+  public:
     ClassLANDMARK();
 
     int16_t GetLandMarkMaxNum() const { return 21; }
@@ -36,7 +36,7 @@ public:
     float GetLandMarkY(int16_t intValue) const;
     float GetLandMarkZ(int16_t intValue) const;
 
-private:
+  private:
     struct Entry {
         const char *name;
         float x = 0, y = 0, z = 0;

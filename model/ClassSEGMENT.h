@@ -12,7 +12,7 @@ namespace pondera {
 // position ratios for men (sex 0) and women (sex 1). CalcCOGB computes both sexes at once from
 // the landmark set given at construction; the getters return the results of the current sex.
 class ClassSEGMENT {
-public:
+  public:
     explicit ClassSEGMENT(const ClassLANDMARK &landMarks);
 
     int16_t CalcCOGB();
@@ -32,7 +32,7 @@ public:
     static constexpr int kSegments = 15;
     static constexpr int kSexes = 2;
 
-private:
+  private:
     struct Point {
         float x = 0, y = 0, z = 0;
     };

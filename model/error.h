@@ -9,22 +9,22 @@ namespace pondera {
 // Error numbers that message boxes show and callers test. They keep the values users and the
 // workbook's history know them by.
 enum ErrorNumber : int {
-    kErrOverflow = 6,           // 16-bit arithmetic overflowed
-    kErrSubscript = 9,          // index out of range; also: no worksheet of that name
-    kErrTypeMismatch = 13,      // a cell value that cannot be converted
-    kErrFileAccess = 75,        // path or file access error
-    kErrPathNotFound = 76,      // path not found
-    kErrWorkbookOpen = 1004,    // the workbook file cannot be opened as a workbook
+    kErrOverflow = 6,         // 16-bit arithmetic overflowed
+    kErrSubscript = 9,        // index out of range; also: no worksheet of that name
+    kErrTypeMismatch = 13,    // a cell value that cannot be converted
+    kErrFileAccess = 75,      // path or file access error
+    kErrPathNotFound = 76,    // path not found
+    kErrWorkbookOpen = 1004,  // the workbook file cannot be opened as a workbook
 };
 
 // The one error type of the program: a number from ErrorNumber (or another the platform gave)
 // and a sentence saying what failed, for the message box and the log of a test.
 class Error : public std::runtime_error {
-public:
+  public:
     Error(int number, const std::string &message) : std::runtime_error(message), number_(number) {}
     int number() const noexcept { return number_; }
 
-private:
+  private:
     int number_;
 };
 
@@ -36,7 +36,9 @@ inline int16_t checked16(long long value, const char *what = "16-bit value") {
                                       " is outside -32768..32767");
     return static_cast<int16_t>(value);
 }
-inline int16_t add16(int16_t a, int16_t b) { return checked16(static_cast<long long>(a) + b, "sum"); }
+inline int16_t add16(int16_t a, int16_t b) {
+    return checked16(static_cast<long long>(a) + b, "sum");
+}
 inline int16_t sub16(int16_t a, int16_t b) {
     return checked16(static_cast<long long>(a) - b, "difference");
 }

@@ -11,10 +11,10 @@ TEST(Checked16, ResultsInsideTheRangePass) {
 }
 
 TEST(Checked16, OverflowRaisesErrorSix) {
-    for (auto op : {+[] { return pondera::add16(32765, 3); },
-                    +[] { return pondera::sub16(-32768, 1); },
-                    +[] { return pondera::mul16(256, 128); },
-                    +[] { return pondera::checked16(65000 - 4); }}) {
+    for (auto op :
+         {+[] { return pondera::add16(32765, 3); }, +[] { return pondera::sub16(-32768, 1); },
+          +[] { return pondera::mul16(256, 128); },
+          +[] { return pondera::checked16(65000 - 4); }}) {
         try {
             op();
             ADD_FAILURE() << "no overflow raised";

@@ -87,15 +87,23 @@ TEST_P(BodyCentre, MatchesCheckValues) {
 INSTANTIATE_TEST_SUITE_P(
     Table, BodyCentre,
     testing::Values(
-        BodyCase{"all at origin", [](ClassLANDMARK &lm) { placeAll(lm, 0, 0, 0); }, {0, 0, 0},
+        BodyCase{"all at origin",
+                 [](ClassLANDMARK &lm) { placeAll(lm, 0, 0, 0); },
+                 {0, 0, 0},
                  {0, 0, 0}},
         // A body collapsed onto one point has its centre there, whatever the mass total.
-        BodyCase{"all at (100,0,50)", [](ClassLANDMARK &lm) { placeAll(lm, 100, 0, 50); },
-                 {100, 0, 50}, {100, 0, 50}},
-        BodyCase{"demo set A", [](ClassLANDMARK &lm) { placeDemo(lm, pondera::kDemoSetA); },
-                 {308.42f, 0, 246.04f}, {307.51f, 0, 243.06f}},
-        BodyCase{"demo set B", [](ClassLANDMARK &lm) { placeDemo(lm, pondera::kDemoSetB); },
-                 {320.36f, 0, 259.01f}, {320.29f, 0, 257.79f}}),
+        BodyCase{"all at (100,0,50)",
+                 [](ClassLANDMARK &lm) { placeAll(lm, 100, 0, 50); },
+                 {100, 0, 50},
+                 {100, 0, 50}},
+        BodyCase{"demo set A",
+                 [](ClassLANDMARK &lm) { placeDemo(lm, pondera::kDemoSetA); },
+                 {308.42f, 0, 246.04f},
+                 {307.51f, 0, 243.06f}},
+        BodyCase{"demo set B",
+                 [](ClassLANDMARK &lm) { placeDemo(lm, pondera::kDemoSetB); },
+                 {320.36f, 0, 259.01f},
+                 {320.29f, 0, 257.79f}}),
     [](const auto &info) { return "case" + std::to_string(info.index); });
 
 TEST(ClassSEGMENT, CollapsedBodyKeepsEverySegmentOnThePoint) {
@@ -149,8 +157,8 @@ INSTANTIATE_TEST_SUITE_P(
         // left lower leg, y carried through the computation
         SegmentCase{18, 19, 13, {0, 100, 0}, {0, 0, 100}, {0, 59, 41}, {0, 58, 42}},
         // demo set A head, either sex
-        SegmentCase{1, 0, 0, {300, 0, 372}, {294, 0, 438}, {296.22f, 0, 413.58f},
-                    {296.22f, 0, 413.58f}}));
+        SegmentCase{
+            1, 0, 0, {300, 0, 372}, {294, 0, 438}, {296.22f, 0, 413.58f}, {296.22f, 0, 413.58f}}));
 
 TEST(ClassSEGMENT, SexSelectsStoredResultsWithoutRecomputing) {
     Fixture f;
@@ -174,7 +182,8 @@ TEST(ClassSEGMENT, SegmentNames) {
     const char *names[] = {"頭",     "頸",     "体幹",   "右上腕", "右前腕",
                            "右手",   "左上腕", "左前腕", "左手",   "右大腿",
                            "右下腿", "右足",   "左大腿", "左下腿", "左足"};
-    for (int16_t s = 0; s <= 14; ++s) EXPECT_EQ(f.seg.GetCOGSName(s), names[s]);
+    for (int16_t s = 0; s <= 14; ++s)
+        EXPECT_EQ(f.seg.GetCOGSName(s), names[s]);
     // Foot segments share their names with the toe landmarks.
     EXPECT_EQ(f.seg.GetCOGSName(11), f.lm.GetLandMarkName(16));
     EXPECT_EQ(f.seg.GetCOGSName(14), f.lm.GetLandMarkName(21));
