@@ -1,0 +1,111 @@
+#pragma once
+
+// The workbook model behind the engine interface: sheets with a compact per-sheet row store,
+// one string pool per workbook, the records of a loaded file that the engine keeps, and the
+// BIFF8 reader and writer that turn them into and out of a file.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "biff_records.h"
+#include "workbook_engine.h"
+
+namespace pondera::store {
+
+class XlsWorkbook;
+
+// One cell in 12 bytes: the column, the kind, the format index and 8 bytes of value (number bits,
+// string pool index, boolean or error code).
+struct PackedCell {
+    uint8_t col;  // 0-based
+    uint8_t kind;
+    uint16_t xf;
+    uint32_t lo, hi;
+};
+static_assert(sizeof(PackedCell) == 12);
+
+class XlsSheet final : public Worksheet {
+  public:
+    XlsSheet(XlsWorkbook &book, std::string name) : book_(book), name_(std::move(name)) {}
+
+    const std::string &name() const override { return name_; }
+    void setName(const std::string &name) override;
+    CellValue cell(int32_t row, int32_t col) const override;
+    void setCell(int32_t row, int32_t col, const CellValue &value) override;
+
+  private:
+    friend class XlsWorkbook;
+    // Stores a cell read from a file (0-based position), keeping rows sorted by column.
+    PackedCell &slot(uint32_t row, uint8_t col);
+    void erase(uint32_t row, uint8_t col);
+    void takeOver();  // the program wrote here: the sheet is rewritten from now on
+    void writeSubstream(biff::BiffWriter &w, const std::vector<uint32_t> &sstMap, bool active,
+                        uint32_t &sstRefs) const;
+
+    XlsWorkbook &book_;
+    std::string name_;
+    bool isWorksheet_ = true;  // chart and macro sheets are carried, never opened
+    bool ours_ = true;         // rewritten from the cell store when saved
+    bool lossy_ = false;       // held things a rewrite drops (formulas, merged cells, ...)
+    uint8_t hsState_ = 0, dt_ = 0;
+    uint16_t tabId_ = 0;
+    std::vector<uint8_t> raw_;  // the original substream, BOF to EOF, while not ours
+    size_t rawOrigin_ = 0;      // its offset in the stream it came from
+    uint32_t rawSstRefs_ = 0;   // LABELSST cells in raw_
+    std::vector<std::vector<PackedCell>> rows_;
+    std::vector<std::vector<uint8_t>> colInfos_;  // carried COLINFO payloads
+};
+
+class XlsWorkbook final : public Workbook {
+  public:
+    XlsWorkbook() = default;
+    // Parses a compound file holding a BIFF8 workbook stream.
+    void loadCompoundFile(std::span<const uint8_t> file);
+    // Takes over the values of an OOXML workbook.
+    void loadOoxml(std::span<const uint8_t> file);
+    void setSource(const std::string &path, dev_t dev, ino_t ino);
+
+    Worksheet &sheet(const std::string &name) override;
+    Worksheet &addSheet() override;
+    SaveReport saveAs(const std::string &path) override;
+
+    // The whole file as saveAs writes it (exposed for tests and tools).
+    std::vector<uint8_t> serialize();
+
+  private:
+    friend class XlsSheet;
+    uint32_t intern(const std::string &text);
+    const std::string &text(uint32_t index) const { return strings_[index]; }
+    bool nameTaken(const std::string &name, const XlsSheet *except) const;
+    XlsSheet &appendSheet(std::string name);
+    void parseGlobals(std::span<const uint8_t> stream);
+    void parseSheet(XlsSheet &sheet, std::span<const uint8_t> stream, size_t pos);
+    bool needsKeeping() const;
+
+    struct KeptRecord {
+        uint16_t id;
+        std::vector<uint8_t> data;
+    };
+    std::vector<std::unique_ptr<XlsSheet>> sheets_;
+    std::vector<std::string> strings_;
+    std::unordered_map<std::string, uint32_t> stringIndex_;  // built on first intern
+    std::unordered_map<uint32_t, biff::RichTail> tails_;
+    uint32_t fixedStrings_ = 0;        // strings of the loaded SST keep their indices
+    std::vector<KeptRecord> globals_;  // empty: written from defaults
+    std::vector<std::pair<std::u16string, std::vector<uint8_t>>> otherStreams_;
+    uint16_t activeTab_ = 0;
+
+    bool haveSource_ = false;
+    bool sourceLossy_ = false;  // OOXML source, or container parts that are not carried
+    std::string sourcePath_;
+    dev_t sourceDev_ = 0;
+    ino_t sourceIno_ = 0;
+};
+
+}  // namespace pondera::store
