@@ -753,6 +753,8 @@ QPointF toPicture(const DemoPoint &p) {
     return {static_cast<double>(p.x), static_cast<double>(kPictureAreaHeight - p.z)};
 }
 
+namespace {
+
 QImage renderRoom() {
     QImage img(kPictureWidth, kPictureHeight, QImage::Format_RGB32);
     img.fill(Qt::white);
@@ -766,20 +768,37 @@ QImage renderRoom() {
     return img;
 }
 
-QImage renderPicture(const DemoLandmarkSet &set) {
-    const Body body = bodyOf(set);
+QImage renderPerson(const Body &body) {
     QImage person(kPictureWidth, kPictureHeight, QImage::Format_ARGB32_Premultiplied);
     person.fill(Qt::transparent);
-    {
-        QPainter p(&person);
-        p.setRenderHint(QPainter::Antialiasing);
-        paintPerson(p, body);
-    }
+    QPainter p(&person);
+    p.setRenderHint(QPainter::Antialiasing);
+    paintPerson(p, body);
+    return person;
+}
+
+// The room with the shadows that `person` throws.
+QImage renderBackground(const Body &body, const QImage &person) {
     QImage img = renderRoom();
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    paintShadows(p, body, person);
+    return img;
+}
+
+}  // namespace
+
+QImage renderBackground(const DemoLandmarkSet &set) {
+    const Body body = bodyOf(set);
+    return renderBackground(body, renderPerson(body));
+}
+
+QImage renderPicture(const DemoLandmarkSet &set) {
+    const Body body = bodyOf(set);
+    const QImage person = renderPerson(body);
+    QImage img = renderBackground(body, person);
     {
         QPainter p(&img);
-        p.setRenderHint(QPainter::Antialiasing);
-        paintShadows(p, body, person);
         p.drawImage(0, 0, person);
     }
     addGrain(img);

@@ -19,9 +19,9 @@ inline constexpr int kPictureAreaHeight = 481;
 // Model (x, z) to picture (x, y): y runs downward from the top edge.
 QPointF toPicture(const DemoPoint &p);
 
-// The empty room (wall, window, door, skirting, floor) without the person, the shadows or the
-// sensor grain. The finished picture equals it wherever the person and the shadows are not.
-QImage renderRoom();
+// Everything of the finished picture but the person and the sensor grain: the room (wall, window,
+// door, skirting, floor) with the shadows the person of `set` throws on the wall and the floor.
+QImage renderBackground(const DemoLandmarkSet &set);
 
 // The finished 640 x 480 photograph of the person whose landmarks are `set`.
 QImage renderPicture(const DemoLandmarkSet &set);
