@@ -27,13 +27,13 @@ constexpr RecordKind kKinds[] = {
     {kGuts, "Guts", R::Regenerated},
     {kDefaultRowHeight, "DefaultRowHeight", R::Regenerated},
     {kWsBool, "WsBool", R::Regenerated},
-    {kHCenter, "HCenter", R::Regenerated},
-    {kVCenter, "VCenter", R::Regenerated},
-    {kSetup, "Setup", R::Regenerated},
-    {0x0026, "LeftMargin", R::Regenerated},
-    {0x0027, "RightMargin", R::Regenerated},
-    {0x0028, "TopMargin", R::Regenerated},
-    {0x0029, "BottomMargin", R::Regenerated},
+    {kHCenter, "HCenter", R::Carried},
+    {kVCenter, "VCenter", R::Carried},
+    {kSetup, "Setup", R::Carried},
+    {kLeftMargin, "LeftMargin", R::Carried},
+    {kRightMargin, "RightMargin", R::Carried},
+    {kTopMargin, "TopMargin", R::Carried},
+    {kBottomMargin, "BottomMargin", R::Carried},
     {0x004D, "Pls", R::Regenerated},
     {0x0099, "StandardWidth", R::Regenerated},
     {kDefColWidth, "DefColWidth", R::Regenerated},
@@ -57,8 +57,8 @@ constexpr RecordKind kKinds[] = {
     {kBlank, "Blank", R::Cell},
     {kMulBlank, "MulBlank", R::Cell},
     {kBoolErr, "BoolErr", R::Cell},
-    {kHeader, "Header", R::Lost},
-    {kFooter, "Footer", R::Lost},
+    {kHeader, "Header", R::Carried},
+    {kFooter, "Footer", R::Carried},
     {kFormula, "Formula", R::Lost},
     {kString, "String", R::Lost},
     {0x04BC, "ShrFmla", R::Lost},
@@ -67,7 +67,9 @@ constexpr RecordKind kKinds[] = {
     {0x00E5, "MergeCells", R::Lost},
     {0x001C, "Note", R::Lost},
     {0x005D, "Obj", R::Lost},
-    {0x00EC, "MsoDrawing", R::Lost},
+    {0x00EC, "MsoDrawing", R::Regenerated},  // drawing objects come with Obj records
+    {0x01B6, "TxO", R::Lost},
+    {0x0867, "FeatHdr", R::Regenerated},
     {0x01B8, "HLink", R::Lost},
     {0x01B0, "CondFmt", R::Lost},
     {0x01B1, "CF", R::Lost},
@@ -79,9 +81,15 @@ constexpr RecordKind kUnknown = {0xFFFF, "unknown", R::Lost};
 }  // namespace
 
 const RecordKind &recordKind(uint16_t id) {
-    for (const RecordKind &k : kKinds)
-        if (k.id == id) return k;
-    return kUnknown;
+    // Looked up once per record of every sheet read: index the table by id once.
+    static const std::vector<uint8_t> slots = [] {
+        std::vector<uint8_t> v(65536, 0xFF);
+        for (size_t i = 0; i < std::size(kKinds); ++i)
+            v[kKinds[i].id] = static_cast<uint8_t>(i);
+        return v;
+    }();
+    uint8_t i = slots[id];
+    return i == 0xFF ? kUnknown : kKinds[i];
 }
 
 bool RecordCursor::next(Record &rec) {

@@ -188,6 +188,17 @@ std::vector<uint8_t> CfbReader::readChain(uint32_t start, uint64_t size) const {
     return out;
 }
 
+std::span<const uint8_t> CfbReader::contiguous(const Entry &entry) const {
+    if (entry.type != 2 || entry.size < kMiniCutoff || entry.size > file_.size()) return {};
+    std::vector<uint32_t> ids = chain(entry.start, fat_, sectorCount_, "sector");
+    if (uint64_t{ids.size()} * sectorSize_ < entry.size) return {};
+    for (size_t i = 1; i < ids.size(); ++i)
+        if (ids[i] != ids[i - 1] + 1) return {};
+    size_t off = (size_t{ids[0]} + 1) * sectorSize_;
+    if (off + entry.size > file_.size()) return {};
+    return file_.subspan(off, entry.size);
+}
+
 std::vector<uint8_t> CfbReader::read(const Entry &entry) const {
     if (entry.type != 2) malformed("a storage was read as a stream");
     if (entry.size > file_.size())

@@ -36,6 +36,9 @@ class CfbReader {
     // container does), if any.
     std::optional<size_t> find(std::u16string_view name) const;
     std::vector<uint8_t> read(const Entry &entry) const;
+    // The stream's bytes inside the file when its sectors follow one another (as this engine
+    // writes them), so a large stream need not be copied; empty otherwise.
+    std::span<const uint8_t> contiguous(const Entry &entry) const;
 
   private:
     std::vector<uint32_t> chain(uint32_t start, const std::vector<uint32_t> &table, size_t limit,

@@ -164,8 +164,9 @@ void XlsSheet::erase(uint32_t row, uint8_t col) {
 
 void XlsSheet::takeOver() {
     ours_ = true;
-    std::vector<uint8_t>().swap(raw_);
+    rawSize_ = 0;
     rawSstRefs_ = 0;
+    book_.releaseStreamIfUnused();
 }
 
 void XlsSheet::setCell(int32_t row, int32_t col, const CellValue &value) {
@@ -266,8 +267,14 @@ void XlsWorkbook::setSource(const std::string &path, dev_t dev, ino_t ino) {
 // ---------------------------------------------------------------------------------------------
 // Reading
 
-void XlsWorkbook::loadCompoundFile(std::span<const uint8_t> file) {
-    std::vector<uint8_t> stream;
+void XlsWorkbook::releaseStreamIfUnused() {
+    for (const auto &s : sheets_)
+        if (!s->ours_) return;
+    backing_.reset();
+    stream_ = {};
+}
+
+void XlsWorkbook::loadCompoundFile(std::vector<uint8_t> &&file) {
     {
         CfbReader cfb(file);
         auto wb = cfb.find(u"Workbook");
@@ -284,12 +291,25 @@ void XlsWorkbook::loadCompoundFile(std::span<const uint8_t> file) {
             else
                 sourceLossy_ = true;  // storages (macros, embedded objects) are not carried
         }
-        stream = cfb.read(cfb.entries()[*wb]);
+        const auto &entry = cfb.entries()[*wb];
+        if (auto inPlace = cfb.contiguous(entry); !inPlace.empty()) {
+            // A moved vector keeps its buffer, so the span stays valid.
+            auto owner = std::make_shared<std::vector<uint8_t>>(std::move(file));
+            stream_ = inPlace;
+            backing_ = std::move(owner);
+        } else {
+            auto owner = std::make_shared<std::vector<uint8_t>>(cfb.read(entry));
+            stream_ = *owner;
+            backing_ = std::move(owner);
+        }
     }
-    parseGlobals(stream);
+    std::vector<uint8_t>().swap(file);
+    parseGlobals();
+    releaseStreamIfUnused();
 }
 
-void XlsWorkbook::parseGlobals(std::span<const uint8_t> stream) {
+void XlsWorkbook::parseGlobals() {
+    std::span<const uint8_t> stream = stream_;
     RecordCursor cur(stream, 0);
     Record rec;
     if (!cur.next(rec) || rec.id != kBof || rec.data.size() < 4)
@@ -369,11 +389,12 @@ void XlsWorkbook::parseGlobals(std::span<const uint8_t> stream) {
         s.hsState_ = b.hs;
         s.dt_ = b.dt;
         if (i < tabIds.size()) s.tabId_ = tabIds[i];
-        parseSheet(s, stream, b.pos);
+        parseSheet(s, b.pos);
     }
 }
 
-void XlsWorkbook::parseSheet(XlsSheet &s, std::span<const uint8_t> stream, size_t pos) {
+void XlsWorkbook::parseSheet(XlsSheet &s, size_t pos) {
+    std::span<const uint8_t> stream = stream_;
     if (pos >= stream.size()) malformed("a sheet starts outside the workbook stream");
     RecordCursor cur(stream, pos);
     Record rec;
@@ -407,8 +428,7 @@ void XlsWorkbook::parseSheet(XlsSheet &s, std::span<const uint8_t> stream, size_
         }
         if (depth > 1 || !s.isWorksheet_) continue;
         const RecordKind &kind = recordKind(rec.id);
-        bool emptyHeading = (rec.id == kHeader || rec.id == kFooter) && rec.data.empty();
-        if (kind.role == SheetRole::Lost && !emptyHeading) s.lossy_ = true;
+        if (kind.role == SheetRole::Lost) s.lossy_ = true;
         if (rec.id != kString && rec.id != kContinue) pendingString = false;
         auto d = rec.data;
         switch (rec.id) {
@@ -513,10 +533,9 @@ void XlsWorkbook::parseSheet(XlsSheet &s, std::span<const uint8_t> stream, size_
                 }
                 break;
             }
-            case kColInfo:
-                s.colInfos_.emplace_back(d.begin(), d.end());
-                break;
             default:
+                if (kind.role == SheetRole::Carried)
+                    s.carried_.emplace_back(rec.id, std::vector<uint8_t>(d.begin(), d.end()));
                 break;
         }
     }
@@ -524,8 +543,8 @@ void XlsWorkbook::parseSheet(XlsSheet &s, std::span<const uint8_t> stream, size_
     while (!s.rows_.empty() && s.rows_.back().empty())
         s.rows_.pop_back();
     s.rows_.shrink_to_fit();
-    s.raw_.assign(stream.begin() + pos, stream.begin() + cur.pos());
     s.rawOrigin_ = pos;
+    s.rawSize_ = cur.pos() - pos;
 }
 
 void XlsWorkbook::loadOoxml(std::span<const uint8_t> file) {
@@ -608,29 +627,40 @@ void XlsSheet::writeSubstream(BiffWriter &w, const std::vector<uint32_t> &sstMap
         w.end(at);
     }
     putU16Record(w, kWsBool, 0x04C1);
-    w.u32(kHeader);
-    w.u32(kFooter);
-    putU16Record(w, kHCenter, 0);
-    putU16Record(w, kVCenter, 0);
-    {
-        size_t at = w.begin(kSetup);
-        w.u16(9);  // A4
-        w.u16(100);
-        w.u16(1);
-        w.u16(1);
-        w.u16(1);
-        w.u16(0x0044);  // portrait, no printer data
-        w.u16(600);
-        w.u16(600);
-        w.f64(0.5);
-        w.f64(0.5);
-        w.u16(1);
-        w.end(at);
+    // Page set-up: what the sheet had, else defaults.
+    auto carried = [&](uint16_t id) -> const std::vector<uint8_t> * {
+        for (const auto &[cid, payload] : carried_)
+            if (cid == id) return &payload;
+        return nullptr;
+    };
+    for (uint16_t id : {kHeader, kFooter, kHCenter, kVCenter, kLeftMargin, kRightMargin, kTopMargin,
+                        kBottomMargin, kSetup}) {
+        if (const auto *p = carried(id)) {
+            w.record(id, *p);
+        } else if (id == kHeader || id == kFooter) {
+            w.u32(id);
+        } else if (id == kHCenter || id == kVCenter) {
+            putU16Record(w, id, 0);
+        } else if (id == kSetup) {
+            size_t at = w.begin(kSetup);
+            w.u16(9);  // A4
+            w.u16(100);
+            w.u16(1);
+            w.u16(1);
+            w.u16(1);
+            w.u16(0x0044);  // portrait, no printer data
+            w.u16(600);
+            w.u16(600);
+            w.f64(0.5);
+            w.f64(0.5);
+            w.u16(1);
+            w.end(at);
+        }
     }
     w.patch32(ibXf, static_cast<uint32_t>(w.pos()));
     putU16Record(w, kDefColWidth, 8);
-    for (const auto &ci : colInfos_)
-        w.record(kColInfo, ci);
+    for (const auto &[id, payload] : carried_)
+        if (id == kColInfo) w.record(kColInfo, payload);
     {
         size_t at = w.begin(kDimensions);
         w.u32(static_cast<uint32_t>(firstRow));
@@ -768,7 +798,7 @@ std::vector<uint8_t> XlsWorkbook::serialize() {
     BiffWriter w;
     size_t cells = 0;
     for (const auto &s : sheets_) {
-        cells += s->raw_.size();
+        cells += s->rawSize_;
         for (const auto &r : s->rows_)
             cells += r.size() * 10;
     }
@@ -855,9 +885,9 @@ std::vector<uint8_t> XlsWorkbook::serialize() {
         }
         // Carried byte for byte; only the Index record's absolute positions move with it.
         size_t at = w.size();
-        w.bytes(s.raw_);
+        w.bytes(raw(s));
         int64_t shift = static_cast<int64_t>(pos) - static_cast<int64_t>(s.rawOrigin_);
-        RecordCursor cur(std::span(w.data).subspan(at, s.raw_.size()), 0);
+        RecordCursor cur(std::span(w.data).subspan(at, s.rawSize_), 0);
         Record rec;
         cur.next(rec);  // BOF
         while (cur.next(rec)) {
@@ -1075,7 +1105,7 @@ class XlsEngine final : public WorkbookEngine {
 
         auto book = std::make_unique<XlsWorkbook>();
         if (bytes.size() >= 8 && std::memcmp(bytes.data(), kCfbSignature, 8) == 0) {
-            book->loadCompoundFile(bytes);
+            book->loadCompoundFile(std::move(bytes));
         } else if (bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K' && bytes[2] == 3 &&
                    bytes[3] == 4) {
             book->loadOoxml(bytes);

@@ -55,18 +55,20 @@ class XlsSheet final : public Worksheet {
     bool lossy_ = false;       // held things a rewrite drops (formulas, merged cells, ...)
     uint8_t hsState_ = 0, dt_ = 0;
     uint16_t tabId_ = 0;
-    std::vector<uint8_t> raw_;  // the original substream, BOF to EOF, while not ours
-    size_t rawOrigin_ = 0;      // its offset in the stream it came from
-    uint32_t rawSstRefs_ = 0;   // LABELSST cells in raw_
+    // The original substream (BOF to EOF) in the loaded stream, while the sheet is not ours.
+    size_t rawOrigin_ = 0, rawSize_ = 0;
+    uint32_t rawSstRefs_ = 0;  // LABELSST cells in raw_
     std::vector<std::vector<PackedCell>> rows_;
-    std::vector<std::vector<uint8_t>> colInfos_;  // carried COLINFO payloads
+    // Records kept through a rewrite (column widths, page set-up, header and footer), in order.
+    std::vector<std::pair<uint16_t, std::vector<uint8_t>>> carried_;
 };
 
 class XlsWorkbook final : public Workbook {
   public:
     XlsWorkbook() = default;
-    // Parses a compound file holding a BIFF8 workbook stream.
-    void loadCompoundFile(std::span<const uint8_t> file);
+    // Parses a compound file holding a BIFF8 workbook stream. Keeps the bytes (or just the
+    // stream) while sheets that are carried as they are refer to them.
+    void loadCompoundFile(std::vector<uint8_t> &&file);
     // Takes over the values of an OOXML workbook.
     void loadOoxml(std::span<const uint8_t> file);
     void setSource(const std::string &path, dev_t dev, ino_t ino);
@@ -84,8 +86,12 @@ class XlsWorkbook final : public Workbook {
     const std::string &text(uint32_t index) const { return strings_[index]; }
     bool nameTaken(const std::string &name, const XlsSheet *except) const;
     XlsSheet &appendSheet(std::string name);
-    void parseGlobals(std::span<const uint8_t> stream);
-    void parseSheet(XlsSheet &sheet, std::span<const uint8_t> stream, size_t pos);
+    void parseGlobals();
+    void parseSheet(XlsSheet &sheet, size_t pos);
+    std::span<const uint8_t> raw(const XlsSheet &s) const {
+        return stream_.subspan(s.rawOrigin_, s.rawSize_);
+    }
+    void releaseStreamIfUnused();
     bool needsKeeping() const;
 
     struct KeptRecord {
@@ -98,6 +104,8 @@ class XlsWorkbook final : public Workbook {
     std::unordered_map<uint32_t, biff::RichTail> tails_;
     uint32_t fixedStrings_ = 0;        // strings of the loaded SST keep their indices
     std::vector<KeptRecord> globals_;  // empty: written from defaults
+    std::shared_ptr<const std::vector<uint8_t>> backing_;  // holds stream_
+    std::span<const uint8_t> stream_;
     std::vector<std::pair<std::u16string, std::vector<uint8_t>>> otherStreams_;
     uint16_t activeTab_ = 0;
 
