@@ -420,7 +420,7 @@ QPainterPath torsoOutline(const Body &b) {
     std::vector<QPointF> pts;
     // From the front of the neck clockwise (in the picture) around the person's left side, the
     // crotch and back up the right side.
-    pts.push_back(b.sternum - u * (2.2 * cm));
+    pts.push_back(b.sternum - u * (0.6 * cm));
     const std::array<double, 2> sign{-1.0, 1.0};
     std::vector<QPointF> left;
     std::vector<QPointF> right;
@@ -429,7 +429,7 @@ QPainterPath torsoOutline(const Body &b) {
         const QPointF sh = b.shoulder[k];
         const QPointF hp = b.hip[k];
         std::vector<QPointF> &side = k == 1 ? left : right;
-        side.push_back(b.sternum + u * (4.4 * cm) + o * (5.2 * cm));
+        side.push_back(b.sternum + u * (1.8 * cm) + o * (5.6 * cm));
         side.push_back(sh + u * (0.6 * rs) - o * (0.45 * rs));
         side.push_back(sh + o * (0.95 * rs) + u * (0.1 * rs));
         side.push_back(sh + o * (0.55 * rs) - u * (2.3 * rs));
@@ -498,9 +498,9 @@ void paintShortsAndShirt(QPainter &p, const Body &b) {
     p.setPen(QPen(withAlpha(kShirt.dark, 200), 1.0 * cm));
     p.setBrush(Qt::NoBrush);
     QPainterPath collar;
-    collar.moveTo(b.sternum + b.up * (4.4 * cm) - b.side * (5.2 * cm));
-    collar.quadTo(b.sternum - b.up * (3.6 * cm),
-                  b.sternum + b.up * (4.4 * cm) + b.side * (5.2 * cm));
+    collar.moveTo(b.sternum + b.up * (1.8 * cm) - b.side * (5.6 * cm));
+    collar.quadTo(b.sternum - b.up * (3.0 * cm),
+                  b.sternum + b.up * (1.8 * cm) + b.side * (5.6 * cm));
     p.drawPath(collar);
     p.restore();
 }
