@@ -1,0 +1,100 @@
+#include "journal.h"
+
+#include <array>
+#include <bit>
+#include <cstring>
+
+namespace pondera::store {
+
+namespace {
+
+constexpr std::array<uint32_t, 256> makeCrcTable() {
+    std::array<uint32_t, 256> table{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t c = i;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[i] = c;
+    }
+    return table;
+}
+constexpr auto kCrcTable = makeCrcTable();
+
+constexpr size_t kFixedPayload = 1 + 4 + 4 + 1 + 8;
+constexpr uint32_t kMaxPayload = 1u << 20;  // no cell text comes near; larger means garbage
+
+void put32(std::string &out, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+void put64(std::string &out, uint64_t v) {
+    for (int i = 0; i < 8; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+uint32_t get32(const unsigned char *p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint64_t get64(const unsigned char *p) {
+    return uint64_t(get32(p)) | uint64_t(get32(p + 4)) << 32;
+}
+
+}  // namespace
+
+uint32_t crc32(const void *data, size_t size) {
+    uint32_t c = 0xFFFFFFFFu;
+    const auto *p = static_cast<const unsigned char *>(data);
+    for (size_t i = 0; i < size; ++i)
+        c = kCrcTable[(c ^ p[i]) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+void encodeJournalEntry(const JournalEntry &entry, std::string &out) {
+    std::string payload;
+    payload.reserve(kFixedPayload + entry.value.text.size());
+    payload.push_back(static_cast<char>(entry.sheet));
+    put32(payload, static_cast<uint32_t>(entry.row));
+    put32(payload, static_cast<uint32_t>(entry.col));
+    payload.push_back(static_cast<char>(entry.value.kind));
+    put64(payload, std::bit_cast<uint64_t>(entry.value.number));
+    payload += entry.value.text;
+    put32(out, static_cast<uint32_t>(payload.size()));
+    put32(out, crc32(payload.data(), payload.size()));
+    out += payload;
+}
+
+JournalContents decodeJournal(std::string_view bytes) {
+    JournalContents result;
+    if (bytes.empty()) return result;
+    if (bytes.size() < kJournalMagic.size() ||
+        bytes.substr(0, kJournalMagic.size()) != kJournalMagic) {
+        result.badHeader = true;
+        return result;
+    }
+    const auto *base = reinterpret_cast<const unsigned char *>(bytes.data());
+    size_t pos = kJournalMagic.size();
+    while (pos < bytes.size()) {
+        if (bytes.size() - pos < 8) break;
+        const uint32_t length = get32(base + pos);
+        const uint32_t crc = get32(base + pos + 4);
+        if (length < kFixedPayload || length > kMaxPayload || bytes.size() - pos - 8 < length)
+            break;
+        const unsigned char *p = base + pos + 8;
+        if (crc32(p, length) != crc) break;
+        const uint8_t kind = p[9];
+        if (kind > static_cast<uint8_t>(CellValue::Kind::Error)) break;
+        JournalEntry e;
+        e.sheet = p[0];
+        e.row = static_cast<int32_t>(get32(p + 1));
+        e.col = static_cast<int32_t>(get32(p + 5));
+        e.value.kind = static_cast<CellValue::Kind>(kind);
+        e.value.number = std::bit_cast<double>(get64(p + 10));
+        e.value.text.assign(reinterpret_cast<const char *>(p + kFixedPayload),
+                            length - kFixedPayload);
+        result.entries.push_back(std::move(e));
+        pos += 8 + length;
+    }
+    result.tornTail = pos < bytes.size();
+    return result;
+}
+
+}  // namespace pondera::store

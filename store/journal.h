@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cell_value.h"
+
+// The change journal of the record store: one entry per cell write, appended beside the
+// workbook and flushed at each commit, so that a crash loses nothing the store acknowledged.
+//
+// File layout: the 8-byte magic "PNDJRNL1", then entries. Each entry is
+//   u32 payload length, u32 CRC-32 of the payload, payload
+// and the payload is
+//   u8 sheet, i32 row, i32 col, u8 value kind, f64 number, text bytes (the rest).
+// All integers little-endian. Reading stops at the first entry that is short or whose checksum
+// does not match: that is the torn tail of a write the crash interrupted.
+namespace pondera::store {
+
+struct JournalEntry {
+    uint8_t sheet = 0;  // 0 ID, 1 COGS, 2 LANDMARK
+    int32_t row = 0, col = 0;
+    CellValue value;
+    friend bool operator==(const JournalEntry &, const JournalEntry &) = default;
+};
+
+inline constexpr std::string_view kJournalMagic = "PNDJRNL1";
+
+uint32_t crc32(const void *data, size_t size);
+
+// Appends one encoded entry to out.
+void encodeJournalEntry(const JournalEntry &entry, std::string &out);
+
+struct JournalContents {
+    std::vector<JournalEntry> entries;
+    bool tornTail = false;   // bytes after the last good entry were ignored
+    bool badHeader = false;  // the file was not empty and did not start with the magic
+};
+JournalContents decodeJournal(std::string_view bytes);
+
+}  // namespace pondera::store

@@ -1,0 +1,74 @@
+// Helper program of the crash tests: opens the record store in the folder given, changes
+// records as a user would, and after each Commit reports the acknowledged change on stdout
+// (one line, written in one call) until the test kills it. Every so often it closes and reopens
+// the store, so that kills also land during saves.
+//
+//   record_crash_child <folder> <first value> <seed>
+//
+// Lines: "A <code>"                 a record was added
+//        "W <code> <lm> <seg> <v>"  landmark lm x, segment seg x and the memo of code got v
+// Values grow with every change, so a cell holding a later, unacknowledged change still reads
+// at least the acknowledged value.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "ClassEXCEL.h"
+#include "error.h"
+
+namespace {
+
+void report(const std::string &line) {
+    const std::string out = line + "\n";
+    if (::write(STDOUT_FILENO, out.data(), out.size()) != static_cast<ssize_t>(out.size()))
+        std::_Exit(3);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 4) return 2;
+    const std::string folder = argv[1];
+    long value = std::atol(argv[2]);
+    std::mt19937 rng(static_cast<unsigned>(std::atol(argv[3])));
+    pondera::ClassLANDMARK landMark;
+    pondera::ClassSEGMENT segment(landMark);
+    try {
+        auto store = std::make_unique<pondera::ClassEXCEL>(
+            landMark, segment, pondera::ClassEXCEL::Options{folder, nullptr});
+        for (int command = 1; command < 9000; ++command) {
+            if (command % 25 == 0) {
+                store->Close();
+                store = std::make_unique<pondera::ClassEXCEL>(
+                    landMark, segment, pondera::ClassEXCEL::Options{folder, nullptr});
+            }
+            const int16_t last = store->GetCodeMaxNum();
+            if (command % 7 == 1 || last < 4) {
+                const int16_t code = store->AddCode();
+                store->Commit();
+                report("A " + std::to_string(code));
+                continue;
+            }
+            const int16_t code = static_cast<int16_t>(4 + rng() % (last - 3));
+            const int16_t lm = static_cast<int16_t>(rng() % 22);
+            const int16_t seg = static_cast<int16_t>(rng() % 15);
+            ++value;
+            store->SetCurCode(code);
+            store->PutLandMarkX(lm, static_cast<float>(value));
+            store->PutCOGSX(seg, static_cast<float>(value));
+            store->PutMemo(std::to_string(value));
+            store->Commit();
+            report("W " + std::to_string(code) + " " + std::to_string(lm) + " " +
+                   std::to_string(seg) + " " + std::to_string(value));
+        }
+        store->Close();
+    } catch (const pondera::Error &e) {
+        std::fprintf(stderr, "record_crash_child: error %d: %s\n", e.number(), e.what());
+        return 1;
+    }
+    ::pause();
+    return 0;
+}

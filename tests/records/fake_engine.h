@@ -1,0 +1,58 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "workbook_engine.h"
+
+// A small stand-in for the workbook engine: cells in maps, saved as a line-per-cell text file
+// (atomically, like the real engine), with switches to make open or save fail. It lets the store
+// tests inject the failures a real file system rarely gives on demand.
+namespace pondera::testing {
+
+class FakeWorksheet : public store::Worksheet {
+  public:
+    explicit FakeWorksheet(std::string name) : name_(std::move(name)) {}
+    const std::string &name() const override { return name_; }
+    void setName(const std::string &name) override { name_ = name; }
+    store::CellValue cell(int32_t row, int32_t col) const override;
+    void setCell(int32_t row, int32_t col, const store::CellValue &value) override;
+
+    std::map<std::pair<int32_t, int32_t>, store::CellValue> cells;
+
+  private:
+    std::string name_;
+};
+
+struct FakeSwitches {
+    int openError = 0;         // non-zero: open() throws this error number
+    int saveError = 0;         // non-zero: saveAs() throws this error number
+    std::string keptOriginal;  // reported by every save
+};
+
+class FakeWorkbook : public store::Workbook {
+  public:
+    explicit FakeWorkbook(std::shared_ptr<FakeSwitches> sw) : switches_(std::move(sw)) {}
+    store::Worksheet &sheet(const std::string &name) override;
+    store::Worksheet &addSheet() override;
+    store::SaveReport saveAs(const std::string &path) override;
+
+    std::vector<std::unique_ptr<FakeWorksheet>> sheets;
+
+  private:
+    std::shared_ptr<FakeSwitches> switches_;
+};
+
+class FakeEngine : public store::WorkbookEngine {
+  public:
+    FakeEngine() : switches(std::make_shared<FakeSwitches>()) {}
+    std::unique_ptr<store::Workbook> open(const std::string &path) override;
+    std::unique_ptr<store::Workbook> create() override;
+
+    std::shared_ptr<FakeSwitches> switches;
+};
+
+}  // namespace pondera::testing
