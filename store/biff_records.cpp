@@ -218,8 +218,8 @@ bool encodeRk(double d, uint32_t &rk) {
         return true;
     }
     double h = d * 100;
-    if (h >= -536870912.0 && h <= 536870911.0) {
-        double m = std::nearbyint(h);
+    double m = std::nearbyint(h);
+    if (m >= -536870912.0 && m <= 536870911.0) {
         uint32_t cand = (static_cast<uint32_t>(static_cast<int32_t>(m)) << 2) | 3;
         if (decodeRk(cand) == d) {
             rk = cand;

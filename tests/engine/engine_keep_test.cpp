@@ -1,0 +1,212 @@
+// What the engine does not own survives: sheets it never wrote are carried byte for byte and in
+// order, unwritten cells of the sheets it rewrites keep their values, and the original file is
+// kept beside when a rewrite drops formulas or formatting. Saves are atomic.
+
+#include <sys/stat.h>
+
+#include "engine_test_util.h"
+#include "error.h"
+
+namespace pondera::store {
+namespace {
+
+using test::TempDir;
+
+const std::string kFixture = std::string(ENGINE_TEST_DATA) + "/lo_foreign.xls";
+
+class KeepForeign : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        original = test::readBytes(kFixture);
+        ASSERT_FALSE(original.empty());
+        path = dir.file("lo_foreign.xls");
+        test::writeBytes(path, original);
+    }
+    TempDir dir;
+    std::string path;
+    std::vector<uint8_t> original;
+    std::unique_ptr<WorkbookEngine> engine = makeWorkbookEngine();
+};
+
+TEST_F(KeepForeign, ReadsWhatLibreOfficeWrote) {
+    auto book = engine->open(path);
+    Worksheet &id = book->sheet("ID");
+    EXPECT_EQ(id.cell(1, 2), CellValue::str("Picture Name"));
+    EXPECT_EQ(id.cell(3, 1), CellValue::real(5));
+    EXPECT_EQ(id.cell(3, 2), CellValue::str("pic"));
+    EXPECT_EQ(id.cell(3, 4), CellValue::error(0x07));  // =1/0, its cached #DIV/0!
+    EXPECT_EQ(id.cell(4, 2), CellValue::str("日本語の写真"));
+    EXPECT_EQ(id.cell(4, 3), CellValue::real(0.1));
+    EXPECT_EQ(id.cell(4, 4), CellValue::real(6.5));  // formula: its cached result
+    EXPECT_TRUE(id.cell(2, 1).isEmpty());
+    Worksheet &user = book->sheet("user");
+    EXPECT_EQ(user.cell(1, 2), CellValue::real(10));
+    EXPECT_EQ(user.cell(2, 1), CellValue::str("merged"));
+    EXPECT_EQ(user.cell(2, 3), CellValue::real(3.25));
+    EXPECT_EQ(book->sheet("Plain").cell(1, 1), CellValue::real(-7));
+}
+
+TEST_F(KeepForeign, EditingOurSheetCarriesTheOthersAndKeepsTheOriginalOnce) {
+    auto before = test::sheetSubstreams(test::workbookStream(original));
+    {
+        auto book = engine->open(path);
+        book->sheet("ID").setCell(10, 1, CellValue::integer(7));
+        book->addSheet().setName("COGS");
+        SaveReport report = book->saveAs(path);
+        // ID held formulas: the file as it was is kept beside, byte for byte.
+        EXPECT_EQ(report.keptOriginal, dir.file("lo_foreign.orig.xls"));
+        EXPECT_EQ(test::readBytes(dir.file("lo_foreign.orig.xls")), original);
+        // A second save has nothing more to lose.
+        book->sheet("ID").setCell(11, 1, CellValue::integer(8));
+        EXPECT_EQ(book->saveAs(path).keptOriginal, "");
+    }
+    auto after = test::sheetSubstreams(test::workbookStream(test::readBytes(path)));
+    ASSERT_EQ(after.size(), 4u);
+    EXPECT_EQ(after[0].name, "User");
+    EXPECT_EQ(after[1].name, "ID");
+    EXPECT_EQ(after[2].name, "Plain");
+    EXPECT_EQ(after[3].name, "COGS");
+    EXPECT_EQ(test::recordsWithoutIndex(after[0].bytes),
+              test::recordsWithoutIndex(before[0].bytes));
+    EXPECT_EQ(after[2].bytes, before[2].bytes);
+
+    auto book = engine->open(path);
+    Worksheet &id = book->sheet("ID");
+    EXPECT_EQ(id.cell(10, 1), CellValue::real(7));
+    EXPECT_EQ(id.cell(11, 1), CellValue::real(8));
+    // Cells the program never wrote keep their values (formulas as their results).
+    EXPECT_EQ(id.cell(3, 2), CellValue::str("pic"));
+    EXPECT_EQ(id.cell(3, 4), CellValue::error(0x07));
+    EXPECT_EQ(id.cell(4, 2), CellValue::str("日本語の写真"));
+    EXPECT_EQ(id.cell(4, 4), CellValue::real(6.5));
+    EXPECT_EQ(book->sheet("User").cell(1, 1), CellValue::str("note"));
+    EXPECT_EQ(book->sheet("User").cell(2, 1), CellValue::str("merged"));
+
+    // The file is ours now: rewriting ID again keeps nothing more.
+    id.setCell(12, 1, CellValue::integer(9));
+    EXPECT_EQ(book->saveAs(path).keptOriginal, "");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("lo_foreign.orig-2.xls")));
+}
+
+TEST_F(KeepForeign, KeptOriginalTakesTheNextFreeName) {
+    test::writeBytes(dir.file("lo_foreign.orig.xls"), {1, 2, 3});
+    auto book = engine->open(path);
+    book->sheet("User").setCell(1, 1, CellValue::str("rewritten"));  // formulas, merged range
+    EXPECT_EQ(book->saveAs(path).keptOriginal, dir.file("lo_foreign.orig-2.xls"));
+    EXPECT_EQ(test::readBytes(dir.file("lo_foreign.orig.xls")), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(test::readBytes(dir.file("lo_foreign.orig-2.xls")), original);
+}
+
+TEST_F(KeepForeign, NothingKeptWhenNothingIsLost) {
+    {
+        // A sheet with values only, column widths and page set-up: all carried.
+        auto book = engine->open(path);
+        book->sheet("Plain").setCell(5, 5, CellValue::str("added"));
+        EXPECT_EQ(book->saveAs(path).keptOriginal, "");
+    }
+    {
+        // Saved elsewhere: the original stays where it is.
+        auto book = engine->open(path);
+        book->sheet("ID").setCell(5, 5, CellValue::str("added"));
+        EXPECT_EQ(book->saveAs(dir.file("other.xls")).keptOriginal, "");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("lo_foreign.orig.xls")));
+    auto book = engine->open(dir.file("other.xls"));
+    EXPECT_EQ(book->sheet("Plain").cell(5, 5), CellValue::str("added"));
+    EXPECT_EQ(book->sheet("Plain").cell(1, 2), CellValue::str("plain"));
+}
+
+// A carried sheet of our own making moves behind a sheet that grew: its Index record must still
+// point at its DBCELL records and its DefColWidth.
+TEST(KeepCarried, IndexFollowsAMovedSheet) {
+    TempDir dir;
+    auto engine = makeWorkbookEngine();
+    {
+        auto book = engine->create();
+        book->addSheet().setName("Grows");
+        Worksheet &kept = book->addSheet();
+        kept.setName("Kept");
+        for (int r = 1; r <= 300; ++r)
+            kept.setCell(r, 2, CellValue::real(r + 0.25));
+        book->saveAs(dir.file("m.xls"));
+    }
+    {
+        auto book = engine->open(dir.file("m.xls"));
+        for (int r = 1; r <= 500; ++r)
+            book->sheet("Grows").setCell(r, 1, CellValue::str("x" + std::to_string(r)));
+        book->saveAs(dir.file("m.xls"));
+    }
+    auto stream = test::workbookStream(test::readBytes(dir.file("m.xls")));
+    auto sheets = test::sheetSubstreams(stream);
+    ASSERT_EQ(sheets.size(), 2u);
+    biff::RecordCursor cur(stream, sheets[1].offset);
+    biff::Record rec;
+    cur.next(rec);
+    ASSERT_TRUE(cur.next(rec));
+    ASSERT_EQ(rec.id, biff::kIndex);
+    auto idAt = [&](uint32_t pos) { return rd16(stream.data() + pos); };
+    EXPECT_EQ(idAt(rd32(rec.data.data() + 12)), biff::kDefColWidth);
+    ASSERT_EQ(rec.data.size(), 16u + 4 * 10);  // 300 rows: 10 blocks
+    for (size_t k = 16; k < rec.data.size(); k += 4)
+        EXPECT_EQ(idAt(rd32(rec.data.data() + k)), biff::kDbCell);
+    auto book = engine->open(dir.file("m.xls"));
+    EXPECT_EQ(book->sheet("Kept").cell(300, 2), CellValue::real(300.25));
+}
+
+// ------------------------------------------------------------------------------------------
+// Atomic save
+
+void expectSaveError(Workbook &book, const std::string &path, int number) {
+    try {
+        book.saveAs(path);
+        ADD_FAILURE() << "saved " << path;
+    } catch (const Error &e) {
+        EXPECT_EQ(e.number(), number) << e.what();
+        EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+    }
+}
+
+std::vector<std::string> listing(const std::string &folder) {
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(AtomicSave, FailuresLeaveTheOldFileAndNoTemporary) {
+    TempDir dir;
+    auto book = makeWorkbookEngine()->create();
+    book->addSheet().setCell(1, 1, CellValue::str("new"));
+    test::writeBytes(dir.file("old.xls"), {9, 9, 9});
+    std::filesystem::create_directory(dir.file("folder.xls"));
+
+    expectSaveError(*book, dir.file("missing/x.xls"), kErrPathNotFound);
+    expectSaveError(*book, dir.file("old.xls/x.xls"), kErrPathNotFound);
+    expectSaveError(*book, dir.file("folder.xls"), kErrFileAccess);  // a folder is in the way
+    EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{"folder.xls", "old.xls"}));
+    EXPECT_EQ(test::readBytes(dir.file("old.xls")), (std::vector<uint8_t>{9, 9, 9}));
+
+    book->saveAs(dir.file("old.xls"));
+    EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{"folder.xls", "old.xls"}));
+    EXPECT_EQ(makeWorkbookEngine()->open(dir.file("old.xls"))->sheet("Sheet1").cell(1, 1),
+              CellValue::str("new"));
+}
+
+TEST(AtomicSave, ReadOnlyFolderRaises75) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    TempDir dir;
+    auto book = makeWorkbookEngine()->create();
+    book->addSheet();
+    book->saveAs(dir.file("ro.xls"));
+    auto before = test::readBytes(dir.file("ro.xls"));
+    book->sheet("Sheet1").setCell(1, 1, CellValue::integer(1));
+    chmod(dir.path().c_str(), 0555);
+    expectSaveError(*book, dir.file("ro.xls"), kErrFileAccess);
+    chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(test::readBytes(dir.file("ro.xls")), before);
+    EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{"ro.xls"}));
+}
+
+}  // namespace
+}  // namespace pondera::store
