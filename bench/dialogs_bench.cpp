@@ -1,0 +1,135 @@
+// How long the record selection dialog takes to open with a full record list, and how long the
+// two other windows take to build.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+
+#include "ClassEXCEL.h"
+#include "ClassLANDMARK.h"
+#include "ClassSEGMENT.h"
+#include "DialogLoad.h"
+#include "FormAbout.h"
+#include "FormInformation.h"
+#include "workbook_engine.h"
+
+using namespace pondera;
+
+namespace {
+
+// Every code of a 16-bit list, each with a picture path of typical length.
+class MemorySource final : public LoadListSource {
+  public:
+    explicit MemorySource(int count) : count_(count) {}
+    int16_t GetCodeMaxNum() override { return static_cast<int16_t>(count_ - 1); }
+    int16_t GetCodeMinNum() override { return 0; }
+    int16_t SetCurCode(int16_t intValue) override {
+        cur_ = intValue;
+        return 1;
+    }
+    int16_t GetCurSex() override { return static_cast<int16_t>(cur_ % 2); }
+    std::string GetCurPictureName() override { return path_; }
+
+  private:
+    int count_;
+    int16_t cur_ = 0;
+    std::string path_ = "/home/someone/pictures/subjects/2010/subject-00123-front.jpg";
+};
+
+// Opening as the user sees it: build the list, show the window, paint it once.
+void OpenAndClose(DialogLoad &dialog) {
+    dialog.show();
+    QApplication::processEvents();
+    dialog.close();
+}
+
+void BM_DialogLoadOpen_Memory(benchmark::State &state) {
+    MemorySource source(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        int16_t cur = 0;
+        DialogLoad dialog(source, cur);
+        OpenAndClose(dialog);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_DialogLoadOpen_Memory)->Arg(4)->Arg(32767)->Unit(benchmark::kMillisecond);
+
+// The store's largest list: codes 0 to 32764 (the row of a code, code + 3, must stay 16-bit).
+constexpr int kLastCode = 32764;
+
+void BM_DialogLoadOpen_Store(benchmark::State &state) {
+    QTemporaryDir dir;
+    const std::string d = dir.path().toStdString();
+    ClassLANDMARK landMark;
+    ClassSEGMENT segment(landMark);
+    {
+        ClassEXCEL first(landMark, segment, ClassEXCEL::Options{d, nullptr});
+        first.Close();
+    }
+    // Fill the record list as a long-used workbook has it, straight through the engine.
+    {
+        auto engine = store::makeWorkbookEngine();
+        auto book = engine->open(d + "/PONDERA2D_2010.xls");
+        for (const char *name : {"ID", "COGS", "LANDMARK"}) {
+            store::Worksheet &ws = book->sheet(name);
+            for (int code = 4; code <= kLastCode; ++code)
+                ws.setCell(code + 3, 1, store::CellValue::integer(static_cast<int16_t>(code)));
+        }
+        store::Worksheet &id = book->sheet("ID");
+        for (int code = 4; code <= kLastCode; ++code) {
+            id.setCell(
+                code + 3, 2,
+                store::CellValue::str(d + "/pictures/subject-" + std::to_string(code) + ".jpg"));
+            id.setCell(code + 3, 3, store::CellValue::integer(static_cast<int16_t>(code % 2)));
+            id.setCell(code + 3, 4, store::CellValue::str("NEW"));
+        }
+        book->saveAs(d + "/PONDERA2D_2010.xls");
+    }
+    ClassEXCEL store(landMark, segment, ClassEXCEL::Options{d, nullptr});
+    if (store.GetCodeMaxNum() != kLastCode) {
+        state.SkipWithError("the workbook does not hold the full list");
+        return;
+    }
+    for (auto _ : state) {
+        int16_t cur = 0;
+        DialogLoad dialog(store, cur);
+        OpenAndClose(dialog);
+    }
+    state.SetItemsProcessed(state.iterations() * (kLastCode + 1));
+    store.Close();
+}
+BENCHMARK(BM_DialogLoadOpen_Store)->Unit(benchmark::kMillisecond);
+
+void BM_FormInformationOpen(benchmark::State &state) {
+    for (auto _ : state) {
+        FormInformation window;
+        window.show();
+        QApplication::processEvents();
+        window.close();
+    }
+}
+BENCHMARK(BM_FormInformationOpen)->Unit(benchmark::kMillisecond);
+
+void BM_FormAboutOpen(benchmark::State &state) {
+    for (auto _ : state) {
+        FormAbout window;
+        window.show();
+        QApplication::processEvents();
+        window.close();
+    }
+}
+BENCHMARK(BM_FormAboutOpen)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    // Windows are built and painted off screen unless a display is asked for.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
