@@ -1,10 +1,14 @@
 #pragma once
 
+#include <sys/wait.h>
 #include <zip.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -90,6 +94,60 @@ inline std::vector<uint8_t> makeZip(const std::vector<std::pair<std::string, std
     zip_source_free(src);
     zip_error_fini(&err);
     return out;
+}
+
+// A folder of its own under the system's temporary folder, removed with the object.
+class TempDir {
+  public:
+    TempDir() {
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "pondera_test.XXXXXX").string();
+        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = tmpl;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::filesystem::path &path() const { return path_; }
+    std::string operator/(const std::string &name) const { return (path_ / name).string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+inline std::string readText(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// Quotes a word for /bin/sh.
+inline std::string shellQuote(const std::string &s) {
+    std::string out = "'";
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+struct RunResult {
+    int status = -1;  // exit status, or -1 when the program did not exit normally
+    std::string out, err;
+};
+
+// Runs a shell command line, capturing its output and error streams.
+inline RunResult runCommand(const std::string &command) {
+    TempDir dir;
+    std::string line = command + " >" + shellQuote(dir / "out") + " 2>" + shellQuote(dir / "err");
+    int raw = std::system(line.c_str());
+    RunResult r;
+    r.status = (raw != -1 && WIFEXITED(raw)) ? WEXITSTATUS(raw) : -1;
+    r.out = readText(dir / "out");
+    r.err = readText(dir / "err");
+    return r;
 }
 
 }  // namespace pondera::testing

@@ -1,0 +1,124 @@
+// pondera2d-workbook as a user runs it: its output, the files it writes, its exit status.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "demo_landmarks.h"
+#include "test_support.h"
+
+using pondera::testing::fixture;
+using pondera::testing::runCommand;
+using pondera::testing::RunResult;
+using pondera::testing::shellQuote;
+using pondera::testing::TempDir;
+
+namespace {
+
+RunResult tool(const std::string &args) {
+    return runCommand(shellQuote(PONDERA_WORKBOOK_TOOL) + " " + args);
+}
+
+// The lines of one sheet's part of a dump.
+std::vector<std::string> sheetLines(const std::string &dump, const std::string &sheet) {
+    std::istringstream in(dump);
+    std::vector<std::string> lines;
+    std::string line;
+    bool inside = false;
+    while (std::getline(in, line)) {
+        if (line.rfind("== Sheet: ", 0) == 0) {
+            inside = line == "== Sheet: " + sheet;
+            continue;
+        }
+        if (inside) lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(WorkbookTool, GenerateWritesTheProgramLayout) {
+    TempDir dir;
+    RunResult gen =
+        runCommand("cd " + shellQuote(dir.path().string()) + " && " +
+                   shellQuote(PONDERA_WORKBOOK_TOOL) + " generate out.xls --records 10");
+    ASSERT_EQ(gen.status, 0) << gen.err;
+    RunResult dump = tool("dump " + shellQuote(dir / "out.xls"));
+    ASSERT_EQ(dump.status, 0) << dump.err;
+
+    auto id = sheetLines(dump.out, "ID");
+    ASSERT_EQ(id.size(), 12u);  // two header rows, ten records
+    EXPECT_EQ(id[0], "Code\tPicture Name\t性別(0:男／1:女)\tMemo\tCenter of Gravity of Body");
+    EXPECT_EQ(id[1], "\t\t\t\tx\tz");
+    EXPECT_EQ(id[2].rfind("0\t" + dir.path().string() + "/DEMO/demo001.bmp\t0\tdemo0\t", 0), 0u)
+        << id[2];
+    EXPECT_EQ(id[5].rfind("3\t" + dir.path().string() + "/DEMO/demo003.bmp\t1\tdemo3\t", 0), 0u)
+        << id[5];
+    EXPECT_EQ(id[11].rfind("9\t", 0), 0u);
+
+    auto landmark = sheetLines(dump.out, "LANDMARK");
+    ASSERT_EQ(landmark.size(), 12u);
+    std::string demo0 = "0";
+    for (const auto &p : pondera::kDemoSetA)
+        demo0 += "\t" + std::to_string(p.x) + "\t" + std::to_string(p.z);
+    EXPECT_EQ(landmark[2], demo0);
+    auto cogs = sheetLines(dump.out, "COGS");
+    ASSERT_EQ(cogs.size(), 12u);
+    // Every record row is full: code and 15 x/z pairs.
+    for (size_t r = 2; r < cogs.size(); ++r)
+        EXPECT_EQ(std::count(cogs[r].begin(), cogs[r].end(), '\t'), 30) << cogs[r];
+}
+
+TEST(WorkbookTool, CopyKeepsEveryValue) {
+    TempDir dir;
+    for (const char *name : {"values.xls", "values_ooxml.xls", "layout.xls", "hand_inline.xls"}) {
+        RunResult copy = tool("copy " + shellQuote(fixture(name)) + " " + shellQuote(dir / name));
+        ASSERT_EQ(copy.status, 0) << name << ": " << copy.err;
+        RunResult before = tool("dump " + shellQuote(fixture(name)));
+        RunResult after = tool("dump " + shellQuote(dir / name));
+        ASSERT_EQ(before.status, 0) << before.err;
+        EXPECT_EQ(after.out, before.out) << name;
+        EXPECT_NE(after.out.find("== Sheet: "), std::string::npos);
+    }
+}
+
+struct BadRun {
+    const char *label;
+    std::string args;
+    int status;
+    const char *says;
+};
+
+void PrintTo(const BadRun &r, std::ostream *os) {
+    *os << r.label;
+}
+
+class WorkbookToolFails : public ::testing::TestWithParam<BadRun> {};
+
+TEST_P(WorkbookToolFails, WithStatusAndOneLineReason) {
+    RunResult r = tool(GetParam().args);
+    EXPECT_EQ(r.status, GetParam().status) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_EQ(r.err.rfind("pondera2d-workbook: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(GetParam().says), std::string::npos) << r.err;
+    if (GetParam().status == 1) {
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WorkbookToolFails,
+    ::testing::Values(
+        BadRun{"NoCommand", "", 2, "no command"}, BadRun{"UnknownCommand", "show x", 2, "unknown"},
+        BadRun{"CopyOneArgument", "copy a.xls", 2, "wrong arguments"},
+        BadRun{"RecordsNotANumber", "generate /tmp/x.xls --records ten", 2, "whole number"},
+        BadRun{"MissingFile", "dump /nonexistent/PONDERA2D_2010.xls", 1, "error 1004"},
+        BadRun{"NotAWorkbook", "dump " + shellQuote(fixture("make_fixtures.py")), 1, "error 1004"},
+        BadRun{"TruncatedZip",
+               "dump " + shellQuote(std::string(PONDERA_CORPUS) + "/truncated_zip.xlsx"), 1,
+               "error 1004"},
+        BadRun{"TooFewRecords", "generate /tmp/x.xls --records 3", 1, "4 to 32767"},
+        BadRun{"TooManyRecords", "generate /tmp/x.xls --records 32768", 1, "4 to 32767"},
+        BadRun{"SaveIntoMissingFolder",
+               "copy " + shellQuote(fixture("values.xls")) + " /nonexistent/dir/out.xls", 1,
+               "error 7"}),
+    [](const auto &info) { return std::string(info.param.label); });
+
+}  // namespace

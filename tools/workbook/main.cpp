@@ -1,0 +1,81 @@
+// pondera2d-workbook: the record workbook from the command line.
+//   dump FILE                  every sheet's cells as tab-separated UTF-8 text
+//   copy IN OUT                load and save again (what the program does at every start)
+//   generate OUT --records N   a workbook in the program's layout with N records
+// Exit status 0 on success; 1 with one line "pondera2d-workbook: error N: reason" on stderr
+// otherwise (N is the program's error number), 2 for a wrong command line.
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "error.h"
+#include "generate.h"
+#include "workbook_dump.h"
+#include "workbook_engine.h"
+
+namespace {
+
+constexpr const char *kUsage =
+    "usage: pondera2d-workbook dump FILE | copy IN OUT | generate OUT --records N";
+
+int usage(const std::string &why) {
+    std::cerr << "pondera2d-workbook: " << why << "\n" << kUsage << "\n";
+    return 2;
+}
+
+int run(const std::vector<std::string> &args) {
+    using namespace pondera;
+    auto engine = store::makeWorkbookEngine();
+    const std::string &command = args[0];
+    if (command == "dump" && args.size() == 2) {
+        auto book = engine->open(args[1]);
+        std::ifstream in(args[1], std::ios::binary);
+        std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                   std::istreambuf_iterator<char>()};
+        tool::dumpWorkbook(*book, tool::sheetNamesInFile(bytes), std::cout);
+        std::cout.flush();
+        if (!std::cout) throw Error(kErrFileAccess, "writing the dump failed");
+        return 0;
+    }
+    if (command == "copy" && args.size() == 3) {
+        auto book = engine->open(args[1]);
+        store::SaveReport report = book->saveAs(args[2]);
+        if (!report.keptOriginal.empty())
+            std::cout << "kept the file as it was before as " << report.keptOriginal << "\n";
+        return 0;
+    }
+    if (command == "generate" && args.size() == 4 && args[2] == "--records") {
+        int32_t records = 0;
+        const std::string &n = args[3];
+        auto [p, ec] = std::from_chars(n.data(), n.data() + n.size(), records);
+        if (ec != std::errc() || p != n.data() + n.size())
+            return usage("--records needs a whole number, not \"" + n + "\"");
+        auto book = engine->create();
+        tool::generateWorkbook(*book, records, std::filesystem::current_path().string());
+        book->saveAs(args[1]);
+        return 0;
+    }
+    return usage(command == "dump" || command == "copy" || command == "generate"
+                     ? "wrong arguments for " + command
+                     : "unknown command \"" + command + "\"");
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) return usage("no command given");
+    try {
+        return run(args);
+    } catch (const pondera::Error &e) {
+        std::cerr << "pondera2d-workbook: error " << e.number() << ": " << e.what() << "\n";
+    } catch (const std::exception &e) {
+        std::cerr << "pondera2d-workbook: " << e.what() << "\n";
+    }
+    return 1;
+}
