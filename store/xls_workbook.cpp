@@ -373,6 +373,8 @@ void XlsWorkbook::parseGlobals() {
             case kEof:
                 sawEof = true;
                 break;
+            case kBof:
+                malformed("the workbook globals have no end");
             default:
                 globals_.push_back({rec.id, {rec.data.begin(), rec.data.end()}});
         }
@@ -380,6 +382,7 @@ void XlsWorkbook::parseGlobals() {
     }
     if (!sawEof) malformed("the workbook globals have no end");
 
+    if (bounds.empty()) malformed("the workbook has no sheets");
     for (size_t i = 0; i < bounds.size(); ++i) {
         Bound &b = bounds[i];
         if (b.name.empty()) malformed("a sheet has no name");
