@@ -675,7 +675,7 @@ void FormMain::displayRecord() {
                         .arg(sex);
 
     const int16_t first = objLandMark->GetLandMarkMinNum();
-    if (!OptionLandMark[first]->isChecked()) {
+    if (!OptionLandMark[first]->isChecked() || curLandMarkNum_ != first) {
         OptionLandMark[first]->setChecked(true);
         selectLandMarkRow(first);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileDialog>
 #include <QMainWindow>
 #include <QString>
 #include <array>
@@ -14,7 +15,7 @@
 
 class QAction;
 class QDialog;
-class QFileDialog;
+
 class QGroupBox;
 class QLabel;
 class QLineEdit;
