@@ -478,6 +478,46 @@ class FormMainTest : public QObject {
         QCOMPARE(fileNumber("ID", 7, 3), 1.0f);
     }
 
+    void fullRecordListRefusesNewRecord() {
+        // Codes up to 32764, whose row 32767 is the last the record arithmetic reaches.
+        start();
+        form_->close();
+        editFile([](store::Workbook &book) {
+            for (int row = 7; row <= 32767; ++row)
+                book.sheet("ID").setCell(row, 1, store::CellValue::integer(int16_t(row - 3)));
+        });
+        start();
+        QCOMPARE(CurIDCode, int16_t(32764));
+        QVERIFY(messages_.isEmpty());
+        form_->New_Click();
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].startsWith("エラー番号 6"), qPrintable(messages_[0]));
+        QCOMPARE(CurIDCode, int16_t(32764));
+        QCOMPARE(form_->TextIDCode->text(), QString("ID Code : 32764"));
+        QCOMPARE(form_->Excel()->GetCodeMaxNum(), int16_t(32764));
+        // The record shown still takes clicks.
+        QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(100, 200));
+        QCOMPARE(form_->Excel()->GetLandMarkZ(0), 281.0f);
+        form_->close();
+        QCOMPARE(fileNumber("LANDMARK", 32767, 3), 281.0f);
+    }
+
+    void storeReportsShownAtStart() {
+        // A workbook that cannot be read is put aside and a new one made; the user is told.
+        QFile bad(kWorkbook);
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("this is no workbook");
+        bad.close();
+        CurIDCode = -1;
+        form_ = std::make_unique<FormMain>(hooks());
+        QVERIFY(form_->IsLoaded());
+        QVERIFY(messages_.isEmpty());  // not before the window is up
+        form_->ShowNotices();
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(messages_[0].contains(kWorkbook));
+        QCOMPARE(form_->TextIDCode->text(), QString("ID Code : 3"));
+    }
+
     // ---- commands and shortcuts ----
 
     void shortcutsActEvenInTextBoxes_data() {
