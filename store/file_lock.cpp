@@ -22,6 +22,15 @@ namespace {
     throw Error(number, what + " \"" + path + "\": " + std::strerror(e));
 }
 
+void syncDirectoryOf(const std::string &path) {
+    const size_t slash = path.find_last_of(kDirSeparator);
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    (void)::fsync(fd);
+    ::close(fd);
+}
+
 }  // namespace
 
 FileIdentity fileIdentity(const std::string &path) {
@@ -60,6 +69,9 @@ bool LockedFile::open(const std::string &path) {
             held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
             fd_ = fd;
             path_ = path;
+            // A new file's name must reach the disk too, or a power cut loses the whole file
+            // with everything later flushed into it.
+            if (held.st_size == 0) syncDirectoryOf(path);
             return true;
         }
         ::close(fd);

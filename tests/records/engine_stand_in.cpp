@@ -1,4 +1,4 @@
-// Linked only while the tree has no embedded engine yet: the test engine takes its place.
+// Linked with RECORDS_TEST_ENGINE_ONLY: the test engine takes the embedded one's place.
 #include "fake_engine.h"
 
 namespace pondera::store {
