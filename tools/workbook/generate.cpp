@@ -53,8 +53,8 @@ void generateWorkbook(store::Workbook &book, int32_t records, const std::string 
 
     // A fixed seed: the same command gives the same file.
     std::mt19937 rng(2010);
-    std::uniform_real_distribution<float> jitter(-6.0f, 6.0f);
-    std::uniform_real_distribution<float> shift(-40.0f, 40.0f);
+    std::uniform_int_distribution<int> jitter(-6, 6);
+    std::uniform_int_distribution<int> shift(-40, 40);
     for (int32_t code = 0; code < records; ++code) {
         const int32_t row = code + 3;
         const bool demo = code < 4;
@@ -74,13 +74,15 @@ void generateWorkbook(store::Workbook &book, int32_t records, const std::string 
         landmark.setCell(row, 1, CellValue::integer(static_cast<int16_t>(code)));
 
         // The demonstration records hold the sets as they are, as integers; the others a
-        // person standing a little elsewhere with every point a few pixels off.
-        const float dx = demo ? 0 : shift(rng), dz = demo ? 0 : shift(rng) / 4;
+        // person standing a little elsewhere with every point a few pixels off. A click lands
+        // on a pixel, so landmark coordinates are whole numbers (stored as singles, as the
+        // program stores them); the centres of gravity computed from them are not.
+        const int dx = demo ? 0 : shift(rng), dz = demo ? 0 : shift(rng) / 4;
         for (int16_t i = 0; i <= landMarks.GetLandMarkMaxNum(); ++i) {
             float x = static_cast<float>(base[i].x), z = static_cast<float>(base[i].z);
             if (!demo) {
-                x += dx + jitter(rng);
-                z += dz + jitter(rng);
+                x += static_cast<float>(dx + jitter(rng));
+                z += static_cast<float>(dz + jitter(rng));
             }
             landMarks.SetLandMarkX(i, x);
             landMarks.SetLandMarkZ(i, z);
