@@ -71,6 +71,7 @@ enum RecordId : uint16_t {
     kUsesElfs = 0x0160,
     kDsf = 0x0161,
     kProt4Rev = 0x01AF,
+    kSupBook = 0x01AE,
     kRefreshAll = 0x01B7,
     kProt4RevPass = 0x01BC,
     kDimensions = 0x0200,

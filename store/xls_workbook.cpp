@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "bytes.h"
@@ -133,6 +134,16 @@ CellValue XlsSheet::cell(int32_t row, int32_t col) const {
         default:
             return {};
     }
+}
+
+void XlsSheet::forEachCell(
+    const std::function<void(int32_t, int32_t, const CellValue &)> &f) const {
+    for (size_t r = 0; r < rows_.size(); ++r)
+        for (const PackedCell &c : rows_[r]) {
+            if (c.kind == kBlankFmt) continue;
+            auto row = static_cast<int32_t>(r + 1), col = static_cast<int32_t>(c.col + 1);
+            f(row, col, cell(row, col));
+        }
 }
 
 PackedCell &XlsSheet::slot(uint32_t row, uint8_t col) {
@@ -868,6 +879,13 @@ std::vector<uint8_t> XlsWorkbook::serialize() {
                 for (const auto &s : sheets_)
                     w.u16(s->tabId_);
                 w.end(at);
+            } else if (k.id == kSupBook && k.data.size() == 4 &&
+                       rd16(k.data.data() + 2) == 0x0401) {
+                // The workbook's reference to itself counts its sheets.
+                size_t at = w.begin(kSupBook);
+                w.u16(static_cast<uint16_t>(sheets_.size()));
+                w.u16(0x0401);
+                w.end(at);
             } else {
                 w.record(k.id, k.data);
             }
@@ -1016,13 +1034,25 @@ std::string keepBeside(const std::string &path) {
 
 }  // namespace
 
-SaveReport XlsWorkbook::saveAs(const std::string &path) {
+SaveReport XlsWorkbook::saveAs(const std::string &requested) {
     std::vector<uint8_t> bytes = serialize();
     SaveReport report;
+    // Saving through a symbolic link replaces the file it points to, not the link.
+    std::string path = requested;
+    struct stat lst {};
+    if (::lstat(requested.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        if (char *real = ::realpath(requested.c_str(), nullptr)) {
+            path = real;
+            std::free(real);
+        }
+    }
     std::string folder = folderOf(path);
 
     struct stat st {};
     bool exists = ::stat(path.c_str(), &st) == 0;
+    // A file marked read-only is not replaced, though its folder would allow it.
+    if (exists && S_ISREG(st.st_mode) && ::access(path.c_str(), W_OK) != 0)
+        saveFailed(requested, "write", errno);
     bool overSource = exists && haveSource_ && st.st_dev == sourceDev_ && st.st_ino == sourceIno_;
     if (overSource && needsKeeping()) report.keptOriginal = keepBeside(path);
 

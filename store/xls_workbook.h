@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -35,6 +36,10 @@ class XlsSheet final : public Worksheet {
     XlsSheet(XlsWorkbook &book, std::string name) : book_(book), name_(std::move(name)) {}
 
     const std::string &name() const override { return name_; }
+    // Chart and macro sheets are carried as they are and have no cells here.
+    bool isWorksheet() const { return isWorksheet_; }
+    // Calls f(row, col, value) for every cell holding a value, row by row, 1-based (for tools).
+    void forEachCell(const std::function<void(int32_t, int32_t, const CellValue &)> &f) const;
     void setName(const std::string &name) override;
     CellValue cell(int32_t row, int32_t col) const override;
     void setCell(int32_t row, int32_t col, const CellValue &value) override;
@@ -72,6 +77,10 @@ class XlsWorkbook final : public Workbook {
     // Takes over the values of an OOXML workbook.
     void loadOoxml(std::span<const uint8_t> file);
     void setSource(const std::string &path, dev_t dev, ino_t ino);
+
+    // All sheets in workbook order, worksheets or not (for tools).
+    size_t sheetCount() const { return sheets_.size(); }
+    XlsSheet &sheetAt(size_t i) { return *sheets_.at(i); }
 
     Worksheet &sheet(const std::string &name) override;
     Worksheet &addSheet() override;

@@ -60,8 +60,21 @@ TEST_F(KeepForeign, EditingOurSheetCarriesTheOthersAndKeepsTheOriginalOnce) {
         book->sheet("ID").setCell(11, 1, CellValue::integer(8));
         EXPECT_EQ(book->saveAs(path).keptOriginal, "");
     }
-    auto after = test::sheetSubstreams(test::workbookStream(test::readBytes(path)));
+    auto stream = test::workbookStream(test::readBytes(path));
+    auto after = test::sheetSubstreams(stream);
     ASSERT_EQ(after.size(), 4u);
+    {
+        // The workbook's reference to itself counts the added sheet.
+        biff::RecordCursor cur(stream, 0);
+        biff::Record rec;
+        int supBooks = 0;
+        while (cur.next(rec) && rec.id != biff::kEof)
+            if (rec.id == biff::kSupBook && rec.data.size() == 4) {
+                EXPECT_EQ(rd16(rec.data.data()), 4);
+                ++supBooks;
+            }
+        EXPECT_EQ(supBooks, 1);
+    }
     EXPECT_EQ(after[0].name, "User");
     EXPECT_EQ(after[1].name, "ID");
     EXPECT_EQ(after[2].name, "Plain");
@@ -193,7 +206,20 @@ TEST(AtomicSave, FailuresLeaveTheOldFileAndNoTemporary) {
               CellValue::str("new"));
 }
 
-TEST(AtomicSave, ReadOnlyFolderRaises75) {
+TEST(AtomicSave, ThroughASymbolicLinkReplacesItsTarget) {
+    TempDir dir;
+    auto book = makeWorkbookEngine()->create();
+    book->addSheet().setCell(1, 1, CellValue::integer(3));
+    book->saveAs(dir.file("real.xls"));
+    std::filesystem::create_symlink(dir.file("real.xls"), dir.file("link.xls"));
+    book->sheet("Sheet1").setCell(1, 1, CellValue::integer(4));
+    book->saveAs(dir.file("link.xls"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.xls")));
+    EXPECT_EQ(makeWorkbookEngine()->open(dir.file("real.xls"))->sheet("Sheet1").cell(1, 1),
+              CellValue::real(4));
+}
+
+TEST(AtomicSave, ReadOnlyFolderOrFileRaises75) {
     if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     TempDir dir;
     auto book = makeWorkbookEngine()->create();
@@ -206,6 +232,9 @@ TEST(AtomicSave, ReadOnlyFolderRaises75) {
     chmod(dir.path().c_str(), 0755);
     EXPECT_EQ(test::readBytes(dir.file("ro.xls")), before);
     EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{"ro.xls"}));
+    chmod(dir.file("ro.xls").c_str(), 0444);
+    expectSaveError(*book, dir.file("ro.xls"), kErrFileAccess);
+    EXPECT_EQ(test::readBytes(dir.file("ro.xls")), before);
 }
 
 }  // namespace

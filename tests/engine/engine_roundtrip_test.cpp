@@ -5,6 +5,7 @@
 
 #include "engine_test_util.h"
 #include "error.h"
+#include "xls_workbook.h"
 
 namespace pondera::store {
 namespace {
@@ -205,6 +206,24 @@ TEST(EngineSheets, ProgramLayoutRoundTrip) {
     EXPECT_EQ(third->sheet("ID").cell(3, 4), CellValue::str("memo edited"));
     EXPECT_TRUE(third->sheet("ID").cell(3, 3).isEmpty());
     EXPECT_EQ(third->sheet("LANDMARK").cell(202, 45).kind, K::Double);
+}
+
+// Tools list every sheet and cell through the concrete workbook.
+TEST(EngineSheets, ToolsEnumerateSheetsAndCells) {
+    XlsWorkbook book;
+    book.addSheet().setName("ID");
+    Worksheet &b = book.addSheet();
+    b.setCell(70, 45, CellValue::single(1.5f));
+    b.setCell(3, 1, CellValue::str("x"));
+    b.setCell(3, 2, CellValue::str(""));
+    ASSERT_EQ(book.sheetCount(), 2u);
+    EXPECT_EQ(book.sheetAt(0).name(), "ID");
+    EXPECT_TRUE(book.sheetAt(1).isWorksheet());
+    std::vector<std::tuple<int, int, CellValue>> seen;
+    book.sheetAt(1).forEachCell(
+        [&](int32_t r, int32_t c, const CellValue &v) { seen.emplace_back(r, c, v); });
+    EXPECT_EQ(seen, (std::vector<std::tuple<int, int, CellValue>>{
+                        {3, 1, CellValue::str("x")}, {70, 45, CellValue::single(1.5f)}}));
 }
 
 TEST(EngineSheets, ManyDistinctStringsSurvive) {
