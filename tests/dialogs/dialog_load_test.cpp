@@ -143,6 +143,8 @@ void DialogLoadTest::windowOpensWithoutSelectionAndFocusOnOK() {
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Load"));
     QCOMPARE(dialog.size(), QSize(596, 213));
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+    QVERIFY(!(dialog.windowFlags() & Qt::WindowMinMaxButtonsHint));
+    QVERIFY(dialog.windowFlags() & Qt::WindowCloseButtonHint);
     QCOMPARE(dialog.OKButton()->text(), QStringLiteral("OK"));
     QCOMPARE(dialog.CancelButton()->text(), QStringLiteral("ｷｬﾝｾﾙ"));
     QCOMPARE(dialog.OKButton()->geometry(), QRect(512, 8, 81, 25));

@@ -253,6 +253,14 @@ void InformationTest::window() {
     QCOMPARE(window.size(), QSize(845, 572));
     QCOMPARE(window.focusWidget(), window.cmdOK());
     QVERIFY(window.cmdOK()->isDefault());
+    QVERIFY(window.windowFlags().testFlags(Qt::WindowMinMaxButtonsHint));
+    // Tab goes from OK through the text boxes by index (the hidden one passed over) and back.
+    for (QWidget *next :
+         {static_cast<QWidget *>(window.TextMEMO(0)), static_cast<QWidget *>(window.TextMEMO(2)),
+          static_cast<QWidget *>(window.TextMEMO(3)), static_cast<QWidget *>(window.cmdOK())}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
     // The coefficient table is never displayed; the other three are.
     QVERIFY(!window.TextMEMO(1)->isVisible());
     for (int i : {0, 2, 3})
