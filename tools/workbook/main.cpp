@@ -37,7 +37,7 @@ int run(const std::vector<std::string> &args) {
         std::ifstream in(args[1], std::ios::binary);
         std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
                                    std::istreambuf_iterator<char>()};
-        tool::dumpWorkbook(*book, tool::sheetNamesInFile(bytes), std::cout);
+        tool::dumpWorkbook(*book, tool::sheetsInFile(bytes), std::cout);
         std::cout.flush();
         if (!std::cout) throw Error(kErrFileAccess, "writing the dump failed");
         return 0;

@@ -1,5 +1,6 @@
 #include "workbook_dump.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -87,21 +88,29 @@ std::string formatCell(const CellValue &value) {
     return out;
 }
 
-std::vector<std::string> sheetNamesInFile(std::span<const uint8_t> file) {
-    std::vector<std::string> names;
+std::vector<SheetExtent> sheetsInFile(std::span<const uint8_t> file) {
+    namespace biff = store::biff;
+    std::vector<SheetExtent> sheets;
     if (file.size() >= 4 && std::memcmp(file.data(), "PK\3\4", 4) == 0) {
-        for (const auto &sheet : store::importOoxml(file).sheets)
-            names.push_back(sheet.name);
-        return names;
+        for (const auto &sheet : store::importOoxml(file).sheets) {
+            SheetExtent e{sheet.name, 0, 0};
+            for (const auto &c : sheet.cells) {
+                e.rows = std::max(e.rows, static_cast<int32_t>(c.row) + 1);
+                e.cols = std::max(e.cols, static_cast<int32_t>(c.col) + 1);
+            }
+            sheets.push_back(std::move(e));
+        }
+        return sheets;
     }
     store::CfbReader cfb(file);
     auto index = cfb.find(u"Workbook");
     if (!index) throw Error(kErrWorkbookOpen, "the file holds no Workbook stream");
     std::vector<uint8_t> stream = cfb.read(cfb.entries()[*index]);
-    store::biff::RecordCursor cursor(stream, 0);
-    store::biff::Record rec;
-    while (cursor.next(rec) && rec.id != store::biff::kEof) {
-        if (rec.id != store::biff::kBoundSheet) continue;
+    std::vector<uint32_t> starts;
+    biff::RecordCursor cursor(stream, 0);
+    biff::Record rec;
+    while (cursor.next(rec) && rec.id != biff::kEof) {
+        if (rec.id != biff::kBoundSheet) continue;
         // lbPlyPos (4), hsState (1), dt (1), then the name: cch (1), fHighByte (1), characters.
         const auto &d = rec.data;
         if (d.size() < 8) throw Error(kErrWorkbookOpen, "a sheet entry is too short");
@@ -109,21 +118,38 @@ std::vector<std::string> sheetNamesInFile(std::span<const uint8_t> file) {
         bool high = d[7] & 1;
         if (d.size() < 8 + count * (high ? 2 : 1))
             throw Error(kErrWorkbookOpen, "a sheet name runs past its record");
-        std::string name;
+        SheetExtent e;
         if (high) {
-            store::appendUtf16leAsUtf8(name, d.data() + 8, count);
+            store::appendUtf16leAsUtf8(e.name, d.data() + 8, count);
         } else {
-            store::appendLatin1AsUtf8(name, d.data() + 8, count);
+            store::appendLatin1AsUtf8(e.name, d.data() + 8, count);
         }
-        names.push_back(std::move(name));
+        sheets.push_back(std::move(e));
+        starts.push_back(store::rd32(d.data()));
     }
-    return names;
+    // Dimensions: first row, last row + 1 (32-bit each), first column, last column + 1.
+    for (size_t i = 0; i < sheets.size(); ++i) {
+        if (starts[i] >= stream.size()) continue;
+        biff::RecordCursor sheet(stream, starts[i]);
+        int depth = 0;
+        while (sheet.next(rec)) {
+            if (rec.id == biff::kBof) ++depth;
+            if (rec.id == biff::kEof && --depth <= 0) break;
+            if (rec.id == biff::kDimensions && depth == 1 && rec.data.size() >= 12) {
+                uint32_t rows = store::rd32(rec.data.data() + 4);
+                uint16_t cols = store::rd16(rec.data.data() + 10);
+                sheets[i].rows = static_cast<int32_t>(std::min<uint32_t>(rows, 65536));
+                sheets[i].cols = std::min<int32_t>(cols, 256);
+                break;
+            }
+        }
+    }
+    return sheets;
 }
 
-void dumpWorkbook(store::Workbook &book, const std::vector<std::string> &sheetNames,
+void dumpWorkbook(store::Workbook &book, const std::vector<SheetExtent> &sheets,
                   std::ostream &out) {
-    constexpr int32_t kRows = 65536, kCols = 256;
-    for (const auto &name : sheetNames) {
+    for (const auto &[name, rows, cols] : sheets) {
         out << "== Sheet: " << name << "\n";
         store::Worksheet *sheet = nullptr;
         try {
@@ -132,13 +158,12 @@ void dumpWorkbook(store::Workbook &book, const std::vector<std::string> &sheetNa
             if (e.number() != kErrSubscript) throw;
             continue;
         }
-        // The interface reads one cell at a time; an empty row of the engine's row store costs
-        // a few nanoseconds a cell, so the whole grid is scanned.
+        // The interface reads one cell at a time: the extent the file declares bounds the scan.
         size_t blankRows = 0;
-        for (int32_t row = 1; row <= kRows; ++row) {
+        for (int32_t row = 1; row <= rows; ++row) {
             std::vector<std::string> fields;
             size_t last = 0;
-            for (int32_t col = 1; col <= kCols; ++col) {
+            for (int32_t col = 1; col <= cols; ++col) {
                 CellValue v = sheet->cell(row, col);
                 if (v.isEmpty()) continue;
                 fields.resize(static_cast<size_t>(col));

@@ -17,16 +17,23 @@ namespace pondera::tool {
 // one field of one line.
 std::string formatCell(const store::CellValue &value);
 
-// The names of a workbook file's sheets in their order, read from the file itself (the engine
-// interface finds sheets by name but does not list them): BoundSheet8 records of a BIFF8
-// workbook, the sheet list of an OOXML one. Error(kErrWorkbookOpen) for anything else.
-std::vector<std::string> sheetNamesInFile(std::span<const uint8_t> file);
+// A sheet of a workbook file: its name and how many rows and columns from A1 can hold values.
+struct SheetExtent {
+    std::string name;
+    int32_t rows = 65536, cols = 256;
+};
+
+// The sheets of a workbook file in their order, read from the file itself (the engine
+// interface finds sheets by name but neither lists them nor says how far they reach):
+// BoundSheet8 and each sheet's Dimensions record of a BIFF8 workbook (the whole grid when a
+// sheet has none), the sheet list and the cells of an OOXML one.
+// Error(kErrWorkbookOpen) for anything else.
+std::vector<SheetExtent> sheetsInFile(std::span<const uint8_t> file);
 
 // The sheets in the order given: a line "== Sheet: NAME", then one line per row from row 1 to
 // the last row holding a value, each the cells from column A to the row's last value joined by
 // tabs (an empty row gives an empty line). A sheet without cells to show (a chart sheet) gives
 // the heading line only.
-void dumpWorkbook(store::Workbook &book, const std::vector<std::string> &sheetNames,
-                  std::ostream &out);
+void dumpWorkbook(store::Workbook &book, const std::vector<SheetExtent> &sheets, std::ostream &out);
 
 }  // namespace pondera::tool
