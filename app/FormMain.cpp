@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QTimer>
 #include <cmath>
 #include <new>
 
@@ -340,7 +341,13 @@ void FormMain::command(const std::function<void()> &body) {
                   QString::fromStdString(e.what()));
         reselectShownRecord();
     }
-    if (--commandDepth_ == 0) commit();
+    if (--commandDepth_ == 0) {
+        commit();
+        if (closeRequested_) {
+            closeRequested_ = false;
+            QTimer::singleShot(0, this, &QWidget::close);
+        }
+    }
 }
 
 void FormMain::commit() {
@@ -434,6 +441,14 @@ void FormMain::writeDemoPictures() {
 }
 
 void FormMain::closeEvent(QCloseEvent *event) {
+    if (commandDepth_ > 0) {
+        // A command is still on the stack (a message or a modal window of it is open, as when
+        // the system asks the program to end meanwhile): finish it first, then close.
+        closeRequested_ = true;
+        if (QWidget *modal = QApplication::activeModalWidget()) modal->close();
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
 }

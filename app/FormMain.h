@@ -152,6 +152,7 @@ class FormMain : public QMainWindow {
     bool fillingMemo_ = false;
     bool startupNoticesPending_ = true;
     int commandDepth_ = 0;
+    bool closeRequested_ = false;  // a close arrived while a command was running
     std::vector<QAction *> shortcutActions_;
 };
 

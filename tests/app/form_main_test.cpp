@@ -95,6 +95,7 @@ class FormMainTest : public QObject {
         nextFile_.clear();
         fileAsked_ = 0;
         dialogAction_ = nullptr;
+        onMessage_ = nullptr;
     }
     void cleanup() {
         form_.reset();
@@ -598,6 +599,17 @@ class FormMainTest : public QObject {
         QVERIFY(QDir().entryList(QDir::Files | QDir::Hidden).filter("journal").isEmpty());
     }
 
+    void closeDuringACommandWaitsForIt() {
+        startShown();
+        // The window is asked to close while the command's message is still open.
+        onMessage_ = [this] { QVERIFY(!form_->close()); };
+        form_->Load_Picture_Click();
+        QVERIFY(form_->Excel() != nullptr);  // the command finished on an open store
+        QTRY_VERIFY(form_->Excel() == nullptr);
+        QVERIFY(!form_->isVisible());
+        QVERIFY(QDir().entryList(QDir::Files | QDir::Hidden).filter("journal").isEmpty());
+    }
+
     void secondCopyInSameFolderStopsCleanly() {
         start();
         std::unique_ptr<FormMain> second = std::make_unique<FormMain>(hooks());
@@ -613,7 +625,10 @@ class FormMainTest : public QObject {
   private:
     FormMainHooks hooks() {
         FormMainHooks h;
-        h.message = [this](const QString &text) { messages_ << text; };
+        h.message = [this](const QString &text) {
+            messages_ << text;
+            if (onMessage_) onMessage_();
+        };
         h.chooseFile = [this](QWidget *) {
             ++fileAsked_;
             return nextFile_;
@@ -645,6 +660,7 @@ class FormMainTest : public QObject {
     QString nextFile_;
     int fileAsked_ = 0;
     std::function<void(QDialog &)> dialogAction_;
+    std::function<void()> onMessage_;
 };
 
 QTEST_MAIN(FormMainTest)
