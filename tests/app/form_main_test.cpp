@@ -1,12 +1,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -411,8 +413,11 @@ class FormMainTest : public QObject {
         startShown();
         QImage picture(640, 480, QImage::Format_RGB32);
         picture.fill(QColor(10, 200, 30));
-        QVERIFY(QDir().mkdir("sub dir"));
-        nextFile_ = QDir::current().filePath("sub dir/Photo.JPEG");
+        // A Japanese folder name and a path far beyond 255 bytes.
+        const QString folder = "写真 " + QString(120, 'a') + "/" + QString(120, 'b');
+        QVERIFY(QDir().mkpath(folder));
+        nextFile_ = QDir::current().filePath(folder + "/Photo.JPEG");
+        QVERIFY(nextFile_.toUtf8().size() > 255);
         QVERIFY(picture.save(nextFile_, "JPEG"));
         QTest::mouseClick(form_->OptionLandMark[4], Qt::LeftButton);
         QTest::keyClick(form_.get(), Qt::Key_P, Qt::ControlModifier);
@@ -444,6 +449,33 @@ class FormMainTest : public QObject {
         QVERIFY(dialog->nameFilters()[0].startsWith("画像ファイル(*.bmp,*.jpg)"));
         QVERIFY(dialog->nameFilters()[0].contains("*.jpeg"));
         QVERIFY(!(dialog->filter() & QDir::CaseSensitive));
+        // What the dialog lists in a folder: bitmaps and JPEGs in any letter case.
+        for (const char *name : {"a.BMP", "b.jpeg", "c.Jpg", "d.bmp", "e.png", "f.txt"}) {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        dialog->setDirectory(QDir::currentPath());
+        dialog->show();
+        auto *view = dialog->findChild<QListView *>("listView");
+        QVERIFY(view);
+        QStringList listed;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                listed.clear();
+                const QModelIndex root = view->rootIndex();
+                for (int r = 0; r < view->model()->rowCount(root); ++r)
+                    listed << view->model()->index(r, 0, root).data().toString();
+                listed.sort();
+                return listed.size() >= 4;
+            }(),
+            5000);
+        QCOMPARE(listed, (QStringList{"a.BMP", "b.jpeg", "c.Jpg", "d.bmp"}));
+        // The user sees the one filter by its description.
+        auto *types = dialog->findChild<QComboBox *>("fileTypeCombo");
+        QVERIFY(types);
+        QCOMPARE(types->count(), 1);
+        QCOMPARE(types->itemText(0), QString("画像ファイル(*.bmp,*.jpg)"));
+        dialog->close();
     }
 
     void badCellsAreReportedAndTheRecordStillShown() {
