@@ -55,7 +55,9 @@ class Package {
             zip_error_fini(&err);
             fail("the zip container cannot be opened (" + why + ")");
         }
-        zip_ = zip_open_from_source(src, ZIP_RDONLY | ZIP_CHECKCONS, &err);
+        // No ZIP_CHECKCONS: it refuses packages that some producers write and spreadsheets open;
+        // every part is still checked by its CRC as it is read, and the unpacked total is capped.
+        zip_ = zip_open_from_source(src, ZIP_RDONLY, &err);
         if (!zip_) {
             zip_source_free(src);
             std::string why = zip_error_strerror(&err);
@@ -624,9 +626,9 @@ class SheetHandler : public XmlHandler {
         auto col = static_cast<uint32_t>(col_);
         std::string where = cellName(row_, col);
         CellValue v;
+        std::string inlineText = inline_.take();  // taken always, so none leaks to the next cell
         if (type_ == "inlineStr") {
-            std::string s = inline_.take();
-            if (hasInline_) v = CellValue::str(std::move(s));
+            if (hasInline_) v = CellValue::str(std::move(inlineText));
         } else if (!hasValue_) {
             // A cell with formatting only, or a formula never calculated: no value to carry.
         } else if (type_ == "n") {

@@ -131,6 +131,18 @@ TEST(OoxmlImport, MinimalPackageReads) {
     EXPECT_EQ(wb.sheets[0].cells[0].value, CellValue::str("x"));
 }
 
+// Text of an <is> under a cell of another type is no value and must not reach the next cell.
+TEST(OoxmlImport, StrayInlineTextStaysInItsCell) {
+    Parts p;
+    p.parts["xl/worksheets/sheet1.xml"] =
+        Parts::sheet(R"(<row r="1"><c r="A1" t="s"><v>0</v><is><t>stray</t></is></c>)"
+                     R"(<c r="B1" t="inlineStr"><is><t>b</t></is></c></row>)");
+    auto wb = importOoxml(p.zip());
+    Cells c = cellsOf(wb.sheets.at(0));
+    EXPECT_EQ(at(c, 0, 0), CellValue::str("x"));
+    EXPECT_EQ(at(c, 0, 1), CellValue::str("b"));
+}
+
 struct BadCase {
     const char *label;
     const char *part;     // replaced part; "" removes nothing
