@@ -177,6 +177,9 @@ void ContinuedReader::raw(std::vector<uint8_t> &out, size_t n) {
 }
 
 void ContinuedReader::chars(std::string &out, size_t count, bool high) {
+    // Gathered as UTF-16 first: a surrogate pair may be split between two records.
+    std::u16string units;
+    bool anyHigh = false;
     while (count > 0) {
         if (seg_ < segs_.size() && pos_ >= segs_[seg_].size()) {
             // Character data going on in the next record starts with its own flag byte.
@@ -193,13 +196,29 @@ void ContinuedReader::chars(std::string &out, size_t count, bool high) {
         size_t n = std::min(count, avail);
         if (n == 0) malformed(std::string(what_) + " splits a character between records");
         const uint8_t *p = segs_[seg_].data() + pos_;
-        if (high)
-            appendUtf16leAsUtf8(out, p, n);
-        else
-            appendLatin1AsUtf8(out, p, n);
+        if (high) {
+            anyHigh = true;
+            for (size_t k = 0; k < n; ++k)
+                units.push_back(static_cast<char16_t>(rd16(p + 2 * k)));
+        } else {
+            units.append(p, p + n);
+        }
         pos_ += n * cs;
         count -= n;
     }
+    if (!anyHigh) {
+        out.reserve(out.size() + units.size());
+        for (char16_t u : units) {
+            if (u < 0x80) {
+                out.push_back(static_cast<char>(u));
+            } else {
+                out.push_back(static_cast<char>(0xC0 | (u >> 6)));
+                out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+            }
+        }
+        return;
+    }
+    out += utf16ToUtf8(units);
 }
 
 // ---- numbers

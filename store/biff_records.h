@@ -91,6 +91,7 @@ enum RecordId : uint16_t {
 };
 
 inline constexpr size_t kMaxRecordData = 8224;
+inline constexpr size_t kMaxTextLength = 32767;  // characters (UTF-16 units) in one cell
 inline constexpr uint16_t kBiff8 = 0x0600;
 inline constexpr uint16_t kBofGlobals = 0x0005;
 inline constexpr uint16_t kBofWorksheet = 0x0010;
@@ -269,6 +270,11 @@ void writeSst(BiffWriter &w, uint32_t total, uint32_t count, Text text, Tail tai
     };
     for (uint32_t i = 0; i < count; ++i) {
         std::u16string s = utf8ToUtf16(text(i));
+        if (s.size() > kMaxTextLength) {
+            // A cell holds at most 32,767 characters; never split a surrogate pair.
+            s.resize(kMaxTextLength);
+            if (s.back() >= 0xD800 && s.back() <= 0xDBFF) s.pop_back();
+        }
         const RichTail *t = tail(i);
         bool high = !fitsCompressed(s);
         size_t cs = high ? 2 : 1;
@@ -286,6 +292,10 @@ void writeSst(BiffWriter &w, uint32_t total, uint32_t count, Text text, Tail tai
         size_t done = 0;
         while (done < s.size()) {
             size_t n = std::min(s.size() - done, room() / cs);
+            // Keep surrogate pairs whole within a record: other readers decode record by record.
+            if (n > 0 && done + n < s.size() && s[done + n - 1] >= 0xD800 &&
+                s[done + n - 1] <= 0xDBFF)
+                --n;
             if (n == 0) {
                 next();
                 w.u8(high ? 1 : 0);

@@ -467,7 +467,7 @@ void XlsWorkbook::parseSheet(XlsSheet &s, size_t pos) {
                 if (isst >= fixedStrings_) malformed("a cell refers to a missing shared string");
                 ++s.rawSstRefs_;
                 if (strings_[isst].empty()) {
-                    put(h.row, h.col, h.xf);
+                    if (h.xf != kDefaultCellXf) put(h.row, h.col, h.xf);  // a formatted blank
                 } else if (auto *c = put(h.row, h.col, h.xf)) {
                     c->kind = kText;
                     c->lo = isst;
@@ -479,10 +479,14 @@ void XlsWorkbook::parseSheet(XlsSheet &s, size_t pos) {
                 CellHead h = decodeCellHead(d, 9);
                 ContinuedReader r({d.subspan(6)}, "a text cell");
                 std::string text = readUnicodeString(r);
-                uint32_t idx = text.empty() ? 0 : intern(text);
-                if (auto *c = put(h.row, h.col, h.xf); c && !text.empty()) {
-                    c->kind = kText;
-                    c->lo = idx;
+                if (text.empty()) {
+                    if (h.xf != kDefaultCellXf) put(h.row, h.col, h.xf);
+                } else {
+                    uint32_t idx = intern(text);
+                    if (auto *c = put(h.row, h.col, h.xf)) {
+                        c->kind = kText;
+                        c->lo = idx;
+                    }
                 }
                 break;
             }

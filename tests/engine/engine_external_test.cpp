@@ -52,6 +52,12 @@ TEST(EngineExternal, XlrdReadsSameValues) {
     id.setCell(4, 1, CellValue::real(1.0 / 3));
     id.setCell(4, 2, CellValue::str(std::string(9000, 'L') + "終"));
     id.setCell(4, 3, CellValue::boolean(true));
+    id.setCell(5, 1, CellValue::str("x" + [] {
+                   std::string s;
+                   for (int i = 0; i < 6000; ++i)
+                       s += "😀";  // pairs near every record end
+                   return s;
+               }()));
     Worksheet &lm = book->addSheet();
     lm.setName("LANDMARK");
     for (int c = 1; c <= 45; ++c)
@@ -66,10 +72,48 @@ TEST(EngineExternal, XlrdReadsSameValues) {
          << "ID\t3\t6\t2\t-294.7\n"
          << "ID\t4\t1\t2\t0.3333333333333333\n"
          << "ID\t4\t2\t1\t" << std::string(9000, 'L') << "終\n"
-         << "ID\t4\t3\t4\t1\n";
+         << "ID\t4\t3\t4\t1\n"
+         << "ID\t5\t1\t1\tx";
+    for (int i = 0; i < 6000; ++i)
+        want << "😀";
+    want << "\n";
     for (int c = 1; c <= 45; ++c)
         want << "LANDMARK\t70\t" << c << "\t2\t" << c << ".0\n";
     EXPECT_EQ(dumpWithXlrd(dir.file("x.xls")), want.str());
+}
+
+// A file large enough for DIFAT sectors, read by xlrd: cell count and sum agree.
+TEST(EngineExternal, XlrdReadsDifatSizedWorkbook) {
+    TempDir dir;
+    auto book = makeWorkbookEngine()->create();
+    Worksheet &ws = book->addSheet();
+    double sum = 0;
+    for (int r = 1; r <= 40000; ++r)
+        for (int c = 1; c <= 12; ++c) {
+            double v = r + c / 3.0;
+            ws.setCell(r, c, CellValue::real(v));
+            sum += v;
+        }
+    book->saveAs(dir.file("big.xls"));
+    ASSERT_GT(std::filesystem::file_size(dir.file("big.xls")), 7u * 1024 * 1024);
+    std::string script =
+        "import sys, xlrd\n"
+        "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+        "n = 0; t = 0.0\n"
+        "for r in range(s.nrows):\n"
+        "  for v in s.row_values(r):\n"
+        "    if v != '': n += 1; t += v\n"
+        "print(n, '%.6f' % t)\n";
+    test::writeBytes(dir.file("sum.py"), std::vector<uint8_t>(script.begin(), script.end()));
+    std::string cmd =
+        "/usr/bin/python3 " + dir.file("sum.py") + " " + dir.file("big.xls") + " 2>&1";
+    FILE *p = popen(cmd.c_str(), "r");
+    char buf[256] = {};
+    size_t n = p ? fread(buf, 1, sizeof buf - 1, p) : 0;
+    if (p) pclose(p);
+    char want[64];
+    std::snprintf(want, sizeof want, "480000 %.6f\n", sum);
+    EXPECT_EQ(std::string(buf, n), want);
 }
 
 }  // namespace
