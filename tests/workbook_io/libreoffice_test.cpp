@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "error.h"
+#include "generate.h"
 #include "test_support.h"
 #include "workbook_engine.h"
 
@@ -143,6 +144,37 @@ TEST(LibreOfficeReads, EveryValueTheEngineWrites) {
     }
     // The single-precision value shows as the number the program showed.
     EXPECT_EQ(field(id, 2, 4), "0.1");
+}
+
+// A file past 7 MB needs DIFAT sectors to list its FAT: the program's layout with 12,000
+// generated records (about 9 MB) read by LibreOffice, compared on a sample of rows.
+TEST(LibreOfficeReads, WorkbookLargeEnoughForDifat) {
+    TempDir dir;
+    const std::string path = dir / "big.xls";
+    constexpr int32_t kRecords = 12000;
+    {
+        auto book = makeWorkbookEngine()->create();
+        pondera::tool::generateWorkbook(*book, kRecords, "/data");
+        book->saveAs(path);
+    }
+    ASSERT_GT(std::filesystem::file_size(path), 109u * 128 * 512);
+    TempDir out;
+    convert(path, kCsvAllSheets, out);
+    auto book = makeWorkbookEngine()->open(path);
+    for (const auto &[sheet, cols] :
+         {std::pair{"ID", 6}, std::pair{"COGS", 31}, std::pair{"LANDMARK", 45}}) {
+        auto rows = readCsv(out / ("big-" + std::string(sheet) + ".csv"));
+        ASSERT_EQ(rows.size(), static_cast<size_t>(kRecords + 2)) << sheet;
+        auto &s = book->sheet(sheet);
+        for (int32_t r = 1; r <= kRecords + 2; r += (r < 3 ? 1 : 487)) {
+            for (int32_t c = 1; c <= cols; ++c) {
+                expectSame(s.cell(r, c),
+                           field(rows, static_cast<size_t>(r - 1), static_cast<size_t>(c - 1)),
+                           std::string(sheet) + " R" + std::to_string(r) + "C" + std::to_string(c));
+            }
+        }
+        EXPECT_EQ(field(rows, kRecords + 1, 0), std::to_string(kRecords - 1)) << sheet;
+    }
 }
 
 // A user's sheet with formulas that refer to the program's sheets, a merged range and a fill
