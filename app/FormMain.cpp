@@ -773,7 +773,8 @@ void FormMain::Load_Picture_Click() {
     command([this] {
         const QString path = hooks_.chooseFile(this);
         if (path.isEmpty()) {
-            showMessage(QStringLiteral("キャンセルされました"));
+            // A dialog closed because the program is ending was not cancelled by the user.
+            if (!closeRequested_) showMessage(QStringLiteral("キャンセルされました"));
             return;
         }
         storeMemo();
