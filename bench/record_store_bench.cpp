@@ -35,10 +35,17 @@ fs::path makeTempDir(const char *tag) {
     return tmpl;
 }
 
-// The full workbook, made once through the engine as a store would have written it.
+// The full workbook, made once through the engine as a store would have written it, and
+// removed when the program ends.
+struct FullWorkbookFolder {
+    fs::path dir = makeTempDir("full");
+    ~FullWorkbookFolder() { fs::remove_all(dir); }
+};
+
 const fs::path &fullWorkbook() {
+    static const FullWorkbookFolder folder;
     static const fs::path path = [] {
-        const fs::path dir = makeTempDir("full");
+        const fs::path &dir = folder.dir;
         {
             ClassLANDMARK landMark;
             ClassSEGMENT segment(landMark);
