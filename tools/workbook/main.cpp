@@ -8,7 +8,6 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -34,10 +33,7 @@ int run(const std::vector<std::string> &args) {
     const std::string &command = args[0];
     if (command == "dump" && args.size() == 2) {
         auto book = engine->open(args[1]);
-        std::ifstream in(args[1], std::ios::binary);
-        std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                   std::istreambuf_iterator<char>()};
-        tool::dumpWorkbook(*book, tool::sheetsInFile(bytes), std::cout);
+        tool::dumpWorkbook(*book, std::cout);
         std::cout.flush();
         if (!std::cout) throw Error(kErrFileAccess, "writing the dump failed");
         return 0;

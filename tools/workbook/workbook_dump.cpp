@@ -1,14 +1,10 @@
 #include "workbook_dump.h"
 
-#include <algorithm>
 #include <charconv>
-#include <cstring>
+#include <vector>
 
-#include "biff_records.h"
-#include "bytes.h"
-#include "cfb.h"
 #include "error.h"
-#include "ooxml_import.h"
+#include "xls_workbook.h"
 
 namespace pondera::tool {
 
@@ -88,98 +84,35 @@ std::string formatCell(const CellValue &value) {
     return out;
 }
 
-std::vector<SheetExtent> sheetsInFile(std::span<const uint8_t> file) {
-    namespace biff = store::biff;
-    std::vector<SheetExtent> sheets;
-    if (file.size() >= 4 && std::memcmp(file.data(), "PK\3\4", 4) == 0) {
-        for (const auto &sheet : store::importOoxml(file).sheets) {
-            SheetExtent e{sheet.name, 0, 0};
-            for (const auto &c : sheet.cells) {
-                e.rows = std::max(e.rows, static_cast<int32_t>(c.row) + 1);
-                e.cols = std::max(e.cols, static_cast<int32_t>(c.col) + 1);
-            }
-            sheets.push_back(std::move(e));
-        }
-        return sheets;
-    }
-    store::CfbReader cfb(file);
-    auto index = cfb.find(u"Workbook");
-    if (!index) throw Error(kErrWorkbookOpen, "the file holds no Workbook stream");
-    std::vector<uint8_t> stream = cfb.read(cfb.entries()[*index]);
-    std::vector<uint32_t> starts;
-    biff::RecordCursor cursor(stream, 0);
-    biff::Record rec;
-    while (cursor.next(rec) && rec.id != biff::kEof) {
-        if (rec.id != biff::kBoundSheet) continue;
-        // lbPlyPos (4), hsState (1), dt (1), then the name: cch (1), fHighByte (1), characters.
-        const auto &d = rec.data;
-        if (d.size() < 8) throw Error(kErrWorkbookOpen, "a sheet entry is too short");
-        size_t count = d[6];
-        bool high = d[7] & 1;
-        if (d.size() < 8 + count * (high ? 2 : 1))
-            throw Error(kErrWorkbookOpen, "a sheet name runs past its record");
-        SheetExtent e;
-        if (high) {
-            store::appendUtf16leAsUtf8(e.name, d.data() + 8, count);
-        } else {
-            store::appendLatin1AsUtf8(e.name, d.data() + 8, count);
-        }
-        sheets.push_back(std::move(e));
-        starts.push_back(store::rd32(d.data()));
-    }
-    // Dimensions: first row, last row + 1 (32-bit each), first column, last column + 1.
-    for (size_t i = 0; i < sheets.size(); ++i) {
-        if (starts[i] >= stream.size()) continue;
-        biff::RecordCursor sheet(stream, starts[i]);
-        int depth = 0;
-        while (sheet.next(rec)) {
-            if (rec.id == biff::kBof) ++depth;
-            if (rec.id == biff::kEof && --depth <= 0) break;
-            if (rec.id == biff::kDimensions && depth == 1 && rec.data.size() >= 12) {
-                uint32_t rows = store::rd32(rec.data.data() + 4);
-                uint16_t cols = store::rd16(rec.data.data() + 10);
-                sheets[i].rows = static_cast<int32_t>(std::min<uint32_t>(rows, 65536));
-                sheets[i].cols = std::min<int32_t>(cols, 256);
-                break;
-            }
-        }
-    }
-    return sheets;
-}
-
-void dumpWorkbook(store::Workbook &book, const std::vector<SheetExtent> &sheets,
-                  std::ostream &out) {
-    for (const auto &[name, rows, cols] : sheets) {
-        out << "== Sheet: " << name << "\n";
-        store::Worksheet *sheet = nullptr;
-        try {
-            sheet = &book.sheet(name);
-        } catch (const Error &e) {
-            if (e.number() != kErrSubscript) throw;
-            continue;
-        }
-        // The interface reads one cell at a time: the extent the file declares bounds the scan.
-        size_t blankRows = 0;
-        for (int32_t row = 1; row <= rows; ++row) {
-            std::vector<std::string> fields;
-            size_t last = 0;
-            for (int32_t col = 1; col <= cols; ++col) {
-                CellValue v = sheet->cell(row, col);
-                if (v.isEmpty()) continue;
-                fields.resize(static_cast<size_t>(col));
-                fields[static_cast<size_t>(col - 1)] = formatCell(v);
-                last = static_cast<size_t>(col);
-            }
-            if (last == 0) {
-                ++blankRows;
-                continue;
-            }
-            for (; blankRows > 0; --blankRows)
+void dumpWorkbook(store::Workbook &book, std::ostream &out) {
+    auto *xls = dynamic_cast<store::XlsWorkbook *>(&book);
+    if (!xls) throw Error(kErrWorkbookOpen, "the workbook does not come from the embedded engine");
+    for (size_t i = 0; i < xls->sheetCount(); ++i) {
+        const store::XlsSheet &sheet = xls->sheetAt(i);
+        out << "== Sheet: " << sheet.name() << "\n";
+        int32_t printed = 0;  // rows written so far
+        int32_t row = 0;      // the row being collected
+        std::vector<std::string> fields;
+        auto flush = [&] {
+            if (fields.empty()) return;
+            for (; printed + 1 < row; ++printed)
                 out << "\n";
-            for (size_t i = 0; i < last; ++i)
-                out << (i ? "\t" : "") << fields[i];
+            for (size_t c = 0; c < fields.size(); ++c)
+                out << (c ? "\t" : "") << fields[c];
             out << "\n";
-        }
+            printed = row;
+            fields.clear();
+        };
+        sheet.forEachCell([&](int32_t r, int32_t c, const CellValue &v) {
+            if (v.isEmpty()) return;
+            if (r != row) {
+                flush();
+                row = r;
+            }
+            if (fields.size() < static_cast<size_t>(c)) fields.resize(static_cast<size_t>(c));
+            fields[static_cast<size_t>(c - 1)] = formatCell(v);
+        });
+        flush();
     }
 }
 
