@@ -6,6 +6,7 @@
 
 #include "demo_landmarks.h"
 #include "error.h"
+#include "journal.h"
 #include "record_paths.h"
 #include "store_fixture.h"
 
@@ -388,6 +389,9 @@ TEST_P(StoreTest, DirectoryEndingInSeparatorKeepsTheDoubledSeparatorInPictureNam
 
 // ---- mended faults ----
 
+// Failures only the test engine can be told to give.
+class InjectedFailureTest : public StoreTest {};
+
 TEST_P(StoreTest, UnreadableWorkbookIsMovedAsideNotOverwritten) {
     { std::ofstream(path(), std::ios::binary) << "this is not a workbook"; }
     auto store = open();
@@ -402,8 +406,7 @@ TEST_P(StoreTest, UnreadableWorkbookIsMovedAsideNotOverwritten) {
     EXPECT_NO_THROW(engine->open(path()));
 }
 
-TEST_P(StoreTest, OpenFailingOtherwiseIsRaisedAndLeavesNothingBehind) {
-    if (GetParam() != EngineKind::Fake) GTEST_SKIP() << "needs an injected failure";
+TEST_P(InjectedFailureTest, OpenFailingOtherwiseIsRaisedAndLeavesNothingBehind) {
     open()->Close();
     fake->switches->openError = 75;
     expectError(75, [&] { open(); });
@@ -412,8 +415,7 @@ TEST_P(StoreTest, OpenFailingOtherwiseIsRaisedAndLeavesNothingBehind) {
     EXPECT_NO_THROW(open()->Close()) << "the lock was released";
 }
 
-TEST_P(StoreTest, CommittedChangesSurviveAFailedCloseAndAreRecovered) {
-    if (GetParam() != EngineKind::Fake) GTEST_SKIP() << "needs an injected failure";
+TEST_P(InjectedFailureTest, CommittedChangesSurviveAFailedCloseAndAreRecovered) {
     {
         auto store = open();
         store->AddCode();
@@ -441,6 +443,44 @@ TEST_P(StoreTest, CommittedChangesSurviveAFailedCloseAndAreRecovered) {
     store->Close();
     EXPECT_FALSE(exists(".PONDERA2D_2010.xls.journal"));
     EXPECT_EQ(open()->RecoveredChangeCount(), 0);
+}
+
+// A journal as a crash leaves it: whole entries, then the torn start of one more.
+TEST_P(StoreTest, LeftoverJournalIsReplayedUpToItsTornTail) {
+    open()->Close();
+    std::string bytes(store::kJournalMagic);
+    store::encodeJournalEntry({0, 7, 1, CellValue::integer(4)}, bytes);
+    store::encodeJournalEntry({0, 7, 4, CellValue::str("before the crash")}, bytes);
+    store::encodeJournalEntry({2, 7, 2, CellValue::single(99.5f)}, bytes);
+    std::string torn;
+    store::encodeJournalEntry({2, 7, 3, CellValue::single(1.0f)}, torn);
+    bytes += torn.substr(0, torn.size() - 3);
+    { std::ofstream(dir + "/.PONDERA2D_2010.xls.journal", std::ios::binary) << bytes; }
+    auto store = open();
+    EXPECT_EQ(store->RecoveredChangeCount(), 3);
+    EXPECT_EQ(store->GetCodeMaxNum(), 4);
+    store->SetCurCode(4);
+    EXPECT_EQ(store->GetCurMemo(), "before the crash");
+    EXPECT_EQ(store->GetLandMarkX(0), 99.5f);
+    EXPECT_EQ(store->GetLandMarkZ(0), 0.0f);
+    // Saved at start-up: the file holds the recovered changes even if this run dies now.
+    EXPECT_EQ(cellOnDisk("ID", 7, 4), CellValue::str("before the crash"));
+}
+
+TEST_P(StoreTest, ForeignFileInPlaceOfTheJournalIsIgnored) {
+    { std::ofstream(dir + "/.PONDERA2D_2010.xls.journal", std::ios::binary) << "not ours"; }
+    auto store = open();
+    EXPECT_EQ(store->RecoveredChangeCount(), 0);
+    EXPECT_EQ(store->GetCodeMaxNum(), 3);
+}
+
+TEST_P(InjectedFailureTest, EngineKeepingTheOriginalIsReported) {
+    fake->switches->keptOriginal = dir + "/PONDERA2D_2010.original.xls";
+    auto store = open();
+    const std::vector<std::string> notices = store->TakeNotices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find("「" + fake->switches->keptOriginal + "」"), std::string::npos)
+        << notices[0];
 }
 
 TEST_P(StoreTest, SecondStoreOnTheSameFolderIsRefused) {
@@ -516,6 +556,8 @@ TEST_P(StoreTest, ClosedStoreRefusesCalls) {
     expectError(75, [&] { store->Commit(); });
 }
 
+INSTANTIATE_TEST_SUITE_P(TestEngine, InjectedFailureTest, ::testing::Values(EngineKind::Fake),
+                         engineName);
 #ifdef RECORDS_NO_EMBEDDED_ENGINE
 INSTANTIATE_TEST_SUITE_P(Engines, StoreTest, ::testing::Values(EngineKind::Fake), engineName);
 #else
