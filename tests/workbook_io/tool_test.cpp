@@ -1,6 +1,7 @@
 // pondera2d-workbook as a user runs it: its output, the files it writes, its exit status.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "demo_landmarks.h"
@@ -77,6 +78,24 @@ TEST(WorkbookTool, CopyKeepsEveryValue) {
         EXPECT_EQ(after.out, before.out) << name;
         EXPECT_NE(after.out.find("== Sheet: "), std::string::npos);
     }
+}
+
+// Saving over an OOXML file converts it; the tool says where the original was kept.
+TEST(WorkbookTool, CopyOverAnOoxmlFileSaysWhereTheOriginalIs) {
+    TempDir dir;
+    const std::string path = dir / "PONDERA2D_2010.xls";
+    std::filesystem::copy_file(fixture("values_ooxml.xls"), path);
+    RunResult before = tool("dump " + shellQuote(path));
+    RunResult copy = tool("copy " + shellQuote(path) + " " + shellQuote(path));
+    ASSERT_EQ(copy.status, 0) << copy.err;
+    EXPECT_EQ(copy.out,
+              "kept the file as it was before as " + (dir / "PONDERA2D_2010.orig.xls") + "\n");
+    EXPECT_EQ(pondera::testing::readBytes(dir / "PONDERA2D_2010.orig.xls"),
+              pondera::testing::readBytes(fixture("values_ooxml.xls")));
+    EXPECT_EQ(tool("dump " + shellQuote(path)).out, before.out);
+    // Now a genuine .xls with nothing lost: a second copy keeps nothing more.
+    copy = tool("copy " + shellQuote(path) + " " + shellQuote(path));
+    EXPECT_EQ(copy.out, "");
 }
 
 struct BadRun {
