@@ -6,9 +6,12 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pondera::store {
@@ -42,11 +45,31 @@ inline void wr64(uint8_t *p, uint64_t v) {
     wr32(p + 4, static_cast<uint32_t>(v >> 32));
 }
 
+// An allocator that leaves new bytes uninitialised: buffers of tens of megabytes are filled
+// right after they grow, so zeroing them first would only cost time.
+template <typename T>
+struct NoInitAllocator : std::allocator<T> {
+    using std::allocator<T>::allocator;
+    template <typename U>
+    struct rebind {
+        using other = NoInitAllocator<U>;
+    };
+    template <typename U>
+    void construct(U *p) noexcept {
+        ::new (static_cast<void *>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U *p, Args &&...args) {
+        ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using Buffer = std::vector<uint8_t, NoInitAllocator<uint8_t>>;
+
 // Appends little-endian values to one contiguous buffer. Positions returned by size() stay valid
 // for patch*() after further appends (the buffer may move, offsets do not).
 class ByteWriter {
   public:
-    std::vector<uint8_t> data;
+    Buffer data;
 
     size_t size() const { return data.size(); }
     uint8_t *grow(size_t n) {
@@ -66,7 +89,7 @@ class ByteWriter {
     void bytes(std::span<const uint8_t> b) {
         if (!b.empty()) std::memcpy(grow(b.size()), b.data(), b.size());
     }
-    void zeros(size_t n) { grow(n); }
+    void zeros(size_t n) { std::memset(grow(n), 0, n); }
     void patch16(size_t at, uint16_t v) { wr16(data.data() + at, v); }
     void patch32(size_t at, uint32_t v) { wr32(data.data() + at, v); }
 };

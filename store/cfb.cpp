@@ -250,8 +250,7 @@ uint32_t buildTree(std::vector<DirEntry> &e, const std::vector<uint32_t> &ids, s
 
 }  // namespace
 
-void finishCfb(std::vector<uint8_t> &file, std::u16string_view mainName,
-               std::span<const CfbStream> others) {
+void finishCfb(Buffer &file, std::u16string_view mainName, std::span<const CfbStream> others) {
     const size_t ss = 512;
     std::vector<uint32_t> fat;
     std::vector<DirEntry> dir;
@@ -259,7 +258,7 @@ void finishCfb(std::vector<uint8_t> &file, std::u16string_view mainName,
 
     auto padToSector = [&] {
         size_t body = file.size() - kCfbHeaderSize;
-        file.resize(kCfbHeaderSize + (body + ss - 1) / ss * ss);
+        file.resize(kCfbHeaderSize + (body + ss - 1) / ss * ss, 0);
     };
     auto sectorsSoFar = [&] { return static_cast<uint32_t>((file.size() - kCfbHeaderSize) / ss); };
     // Records a chain for the sectors [first, sectorsSoFar()).
@@ -307,8 +306,8 @@ void finishCfb(std::vector<uint8_t> &file, std::u16string_view mainName,
             }
             file.insert(file.end(), s.data.begin(), s.data.end());
             size_t len = file.size() - miniStart;
-            file.resize(miniStart +
-                        (len + kMiniSectorSize - 1) / kMiniSectorSize * kMiniSectorSize);
+            file.resize(miniStart + (len + kMiniSectorSize - 1) / kMiniSectorSize * kMiniSectorSize,
+                        0);
             uint32_t end = static_cast<uint32_t>((file.size() - miniStart) / kMiniSectorSize);
             miniFat.resize(end);
             for (uint32_t m = first; m < end; ++m)

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "bytes.h"
+
 namespace pondera::store {
 
 inline constexpr size_t kCfbHeaderSize = 512;
@@ -63,7 +65,6 @@ struct CfbStream {
 // by the bytes of the main stream (so the largest stream is never copied); on return it is the
 // whole file: main stream, the other streams, mini stream and mini FAT for streams under 4,096
 // bytes, directory, FAT and DIFAT sectors, header.
-void finishCfb(std::vector<uint8_t> &file, std::u16string_view mainName,
-               std::span<const CfbStream> others = {});
+void finishCfb(Buffer &file, std::u16string_view mainName, std::span<const CfbStream> others = {});
 
 }  // namespace pondera::store

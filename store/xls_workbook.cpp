@@ -285,7 +285,7 @@ void XlsWorkbook::releaseStreamIfUnused() {
     stream_ = {};
 }
 
-void XlsWorkbook::loadCompoundFile(std::vector<uint8_t> &&file) {
+void XlsWorkbook::loadCompoundFile(Buffer &&file) {
     {
         CfbReader cfb(file);
         auto wb = cfb.find(u"Workbook");
@@ -305,7 +305,7 @@ void XlsWorkbook::loadCompoundFile(std::vector<uint8_t> &&file) {
         const auto &entry = cfb.entries()[*wb];
         if (auto inPlace = cfb.contiguous(entry); !inPlace.empty()) {
             // A moved vector keeps its buffer, so the span stays valid.
-            auto owner = std::make_shared<std::vector<uint8_t>>(std::move(file));
+            auto owner = std::make_shared<Buffer>(std::move(file));
             stream_ = inPlace;
             backing_ = std::move(owner);
         } else {
@@ -314,7 +314,7 @@ void XlsWorkbook::loadCompoundFile(std::vector<uint8_t> &&file) {
             backing_ = std::move(owner);
         }
     }
-    std::vector<uint8_t>().swap(file);
+    Buffer().swap(file);
     parseGlobals();
     releaseStreamIfUnused();
 }
@@ -551,6 +551,17 @@ void XlsWorkbook::parseSheet(XlsSheet &s, size_t pos) {
                 }
                 break;
             }
+            case kRow:
+                // Size the row once from the column range the ROW record announces.
+                if (d.size() >= 6) {
+                    uint16_t row = rd16(d.data()), first = rd16(d.data() + 2),
+                             end = rd16(d.data() + 4);
+                    if (end > first && end <= kMaxCols) {
+                        if (row >= s.rows_.size()) s.rows_.resize(row + 1u);
+                        s.rows_[row].reserve(end - first);
+                    }
+                }
+                break;
             default:
                 if (kind.role == SheetRole::Carried)
                     s.carried_.emplace_back(rec.id, std::vector<uint8_t>(d.begin(), d.end()));
@@ -809,7 +820,7 @@ void XlsSheet::writeSubstream(BiffWriter &w, const std::vector<uint32_t> &sstMap
     putEof(w);
 }
 
-std::vector<uint8_t> XlsWorkbook::serialize() {
+Buffer XlsWorkbook::build() {
     if (sheets_.empty())
         throw Error(kErrFileAccess,
                     "Cannot save a workbook without sheets: a workbook needs at least one sheet.");
@@ -1039,7 +1050,7 @@ std::string keepBeside(const std::string &path) {
 }  // namespace
 
 SaveReport XlsWorkbook::saveAs(const std::string &requested) {
-    std::vector<uint8_t> bytes = serialize();
+    Buffer bytes = build();
     SaveReport report;
     // Saving through a symbolic link replaces the file it points to, not the link.
     std::string path = requested;
@@ -1120,7 +1131,7 @@ class XlsEngine final : public WorkbookEngine {
             throw Error(kErrWorkbookOpen,
                         "The workbook cannot be opened: " + path + ": " + errnoText(errno) + ".");
         struct stat st {};
-        std::vector<uint8_t> bytes;
+        Buffer bytes;
         try {
             if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
                 malformed(path + " is not a regular file");

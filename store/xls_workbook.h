@@ -73,7 +73,10 @@ class XlsWorkbook final : public Workbook {
     XlsWorkbook() = default;
     // Parses a compound file holding a BIFF8 workbook stream. Keeps the bytes (or just the
     // stream) while sheets that are carried as they are refer to them.
-    void loadCompoundFile(std::vector<uint8_t> &&file);
+    void loadCompoundFile(Buffer &&file);
+    void loadCompoundFile(std::vector<uint8_t> &&file) {
+        loadCompoundFile(Buffer(file.begin(), file.end()));
+    }
     // Takes over the values of an OOXML workbook.
     void loadOoxml(std::span<const uint8_t> file);
     void setSource(const std::string &path, dev_t dev, ino_t ino);
@@ -87,10 +90,14 @@ class XlsWorkbook final : public Workbook {
     SaveReport saveAs(const std::string &path) override;
 
     // The whole file as saveAs writes it (exposed for tests and tools).
-    std::vector<uint8_t> serialize();
+    std::vector<uint8_t> serialize() {
+        Buffer b = build();
+        return {b.begin(), b.end()};
+    }
 
   private:
     friend class XlsSheet;
+    Buffer build();
     uint32_t intern(const std::string &text);
     const std::string &text(uint32_t index) const { return strings_[index]; }
     bool nameTaken(const std::string &name, const XlsSheet *except) const;
@@ -111,9 +118,9 @@ class XlsWorkbook final : public Workbook {
     std::vector<std::string> strings_;
     std::unordered_map<std::string, uint32_t> stringIndex_;  // built on first intern
     std::unordered_map<uint32_t, biff::RichTail> tails_;
-    uint32_t fixedStrings_ = 0;        // strings of the loaded SST keep their indices
-    std::vector<KeptRecord> globals_;  // empty: written from defaults
-    std::shared_ptr<const std::vector<uint8_t>> backing_;  // holds stream_
+    uint32_t fixedStrings_ = 0;            // strings of the loaded SST keep their indices
+    std::vector<KeptRecord> globals_;      // empty: written from defaults
+    std::shared_ptr<const void> backing_;  // owns the bytes stream_ points into
     std::span<const uint8_t> stream_;
     std::vector<std::pair<std::u16string, std::vector<uint8_t>>> otherStreams_;
     uint16_t activeTab_ = 0;

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "engine_test_util.h"
+#include "xls_workbook.h"
 
 namespace pondera::store {
 namespace {
@@ -74,6 +75,24 @@ TEST(EngineContainer, OtherStreamsAreCarried) {
         ++carried;
     }
     EXPECT_GE(carried, 2u);  // summary information streams
+}
+
+// Every byte of the file is written on purpose: the same workbook gives the same bytes.
+TEST(EngineContainer, SameWorkbookSameBytes) {
+    auto make = [] {
+        XlsWorkbook book;
+        Worksheet &a = book.addSheet();
+        for (int r = 1; r <= 120; ++r)
+            a.setCell(r, r % 7 + 1, CellValue::str(std::string(r, 'q')));
+        book.addSheet().setCell(3, 3, CellValue::single(2.5f));
+        return book.serialize();
+    };
+    std::vector<uint8_t> first = make();
+    {
+        std::vector<uint8_t> noise(first.size() * 2, 0xA5);  // dirty the heap in between
+        ASSERT_EQ(noise[1], 0xA5);
+    }
+    EXPECT_EQ(make(), first);
 }
 
 struct RkCase {

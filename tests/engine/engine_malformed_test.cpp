@@ -14,10 +14,10 @@ using Bytes = std::vector<uint8_t>;
 
 // A compound file holding the given stream under the given name.
 Bytes container(const Bytes &stream, std::u16string_view name = u"Workbook") {
-    Bytes file(kCfbHeaderSize + stream.size());
+    Buffer file(kCfbHeaderSize + stream.size());
     std::copy(stream.begin(), stream.end(), file.begin() + kCfbHeaderSize);
     finishCfb(file, name);
-    return file;
+    return {file.begin(), file.end()};
 }
 
 // A workbook stream: globals (BOF, extra, one BoundSheet8, EOF) and one worksheet (BOF, records,
@@ -40,7 +40,7 @@ Bytes stream(const StreamParts &p) {
     biff::putBof(w, biff::kBofWorksheet);
     p.sheet(w);
     biff::putEof(w);
-    return w.data;
+    return {w.data.begin(), w.data.end()};
 }
 
 // A valid workbook whose stream is above the mini stream limit (FAT-chained).
