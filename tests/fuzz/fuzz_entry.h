@@ -11,7 +11,8 @@ namespace pondera::fuzz {
 // (which rewrites the sheets written to and carries the others), and load what was written.
 // Refusing the input (pondera::Error) is the expected outcome for most inputs; anything else
 // escaping, a failure to read back what the engine wrote, a crash, a hang or a sanitizer
-// report is a fault.
+// report is a fault. An input starting with '<' is taken as the XML of a worksheet and packed
+// into an OOXML package first.
 void runWorkbookInput(const uint8_t *data, size_t size);
 
 }  // namespace pondera::fuzz
