@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -195,15 +196,24 @@ void XlsSheet::setCell(int32_t row, int32_t col, const CellValue &value) {
     p.hi = 0;
     switch (value.kind) {
         case K::Integer:
-            p.kind = kInt;
-            p.lo = static_cast<uint32_t>(static_cast<int32_t>(value.number));
+            // A value built by hand may not fit 16 bits: keep it as the number it is.
+            if (value.number >= -32768 && value.number <= 32767 &&
+                value.number == std::trunc(value.number)) {
+                p.kind = kInt;
+                p.lo = static_cast<uint32_t>(static_cast<int32_t>(value.number));
+            } else {
+                setNumber(p, value.number);
+            }
             break;
-        case K::Single: {
-            auto f = static_cast<float>(value.number);
-            p.kind = kSingle;
-            std::memcpy(&p.lo, &f, 4);
+        case K::Single:
+            if (std::isfinite(value.number) && std::fabs(value.number) > FLT_MAX) {
+                setNumber(p, value.number);
+            } else {
+                auto f = static_cast<float>(value.number);
+                p.kind = kSingle;
+                std::memcpy(&p.lo, &f, 4);
+            }
             break;
-        }
         case K::Double:
             setNumber(p, value.number);
             break;
@@ -217,7 +227,8 @@ void XlsSheet::setCell(int32_t row, int32_t col, const CellValue &value) {
             break;
         case K::Error:
             p.kind = kErr;
-            p.lo = static_cast<uint8_t>(value.number);
+            p.lo = value.number >= 0 && value.number <= 255 ? static_cast<uint8_t>(value.number)
+                                                            : 0x0F;  // #VALUE!
             break;
         case K::Empty:
             break;
@@ -425,6 +436,7 @@ void XlsWorkbook::parseSheet(XlsSheet &s, size_t pos) {
             return nullptr;
         }
         PackedCell &c = s.slot(row, static_cast<uint8_t>(col));
+        c.kind = kBlankFmt;  // the caller sets the value; a later record replaces an earlier one
         c.xf = xf;
         c.lo = c.hi = 0;
         return &c;

@@ -214,6 +214,20 @@ TEST(EngineSheets, ProgramLayoutRoundTrip) {
     EXPECT_EQ(third->sheet("LANDMARK").cell(202, 45).kind, K::Double);
 }
 
+// Values built by hand outside their kind's range are kept as numbers, never wrapped.
+TEST(EngineSheets, HandBuiltValuesOutsideTheirKind) {
+    auto book = makeWorkbookEngine()->create();
+    Worksheet &ws = book->addSheet();
+    ws.setCell(1, 1, CellValue{K::Integer, 1e10, {}});
+    ws.setCell(1, 2, CellValue{K::Integer, 2.5, {}});
+    ws.setCell(1, 3, CellValue{K::Single, 1e300, {}});
+    ws.setCell(1, 4, CellValue{K::Error, 1000, {}});
+    EXPECT_EQ(ws.cell(1, 1), CellValue::real(1e10));
+    EXPECT_EQ(ws.cell(1, 2), CellValue::real(2.5));
+    EXPECT_EQ(ws.cell(1, 3), CellValue::real(1e300));
+    EXPECT_EQ(ws.cell(1, 4), CellValue::error(0x0F));
+}
+
 // Tools list every sheet and cell through the concrete workbook.
 TEST(EngineSheets, ToolsEnumerateSheetsAndCells) {
     XlsWorkbook book;
