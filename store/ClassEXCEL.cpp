@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <ctime>
+#include <filesystem>
 
 #include "demo_landmarks.h"
 #include "error.h"
@@ -303,9 +304,23 @@ struct ClassEXCEL::Impl {
         }
     }
 
+    // A save killed half-way leaves the engine's temporary file (".PONDERA2D_2010.xls.tmp-"
+    // and six characters) beside the workbook; with the lock held no save of ours is running,
+    // so any such file is a leftover, as large as the workbook.
+    void removeInterruptedSaves() {
+        const std::string prefix = std::string(".") + kFileName + ".tmp-";
+        std::error_code ec;
+        for (const auto &entry : std::filesystem::directory_iterator(folder, ec)) {
+            const std::string name = entry.path().filename().string();
+            if (name.size() == prefix.size() + 6 && name.starts_with(prefix))
+                std::filesystem::remove(entry.path(), ec);
+        }
+    }
+
     void start(const std::string &dir) {
         buildPaths(dir);
         takeLock();
+        removeInterruptedSaves();
         const std::string leftover = journal.readAll();
         writeLockFile();
         OpenExlFile();

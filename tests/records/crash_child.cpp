@@ -5,7 +5,8 @@
 //
 //   record_crash_child <folder> <first value> <seed>
 //
-// Lines: "A <code>"                 a record was added
+// Lines: "S"                        a close (with its save) and a reopen begin
+//        "A <code>"                 a record was added
 //        "W <code> <lm> <seg> <v>"  landmark lm x, segment seg x and the memo of code got v
 // Values grow with every change, so a cell holding a later, unacknowledged change still reads
 // at least the acknowledged value.
@@ -41,6 +42,7 @@ int main(int argc, char **argv) {
             landMark, segment, pondera::ClassEXCEL::Options{folder, nullptr});
         for (int command = 1; command < 9000; ++command) {
             if (command % 25 == 0) {
+                report("S");  // a save starts: the test may aim its kill at it
                 store->Close();
                 store = std::make_unique<pondera::ClassEXCEL>(
                     landMark, segment, pondera::ClassEXCEL::Options{folder, nullptr});

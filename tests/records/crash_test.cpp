@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -42,8 +43,10 @@ class CrashTest : public ::testing::Test {
 
     // Runs one child until killed after delay; returns the complete lines it reported.
     // firstLine is when the first report came (the end of the child's start-up), or -1.
+    // With saveDelay set, the kill comes that long after the child announces a save instead.
     std::string runChild(long firstValue, unsigned seed, std::chrono::microseconds delay,
-                         std::chrono::microseconds &firstLine) {
+                         std::chrono::microseconds &firstLine,
+                         std::optional<std::chrono::microseconds> saveDelay = std::nullopt) {
         firstLine = std::chrono::microseconds(-1);
         const auto spawned = std::chrono::steady_clock::now();
         int fds[2];
@@ -58,7 +61,7 @@ class CrashTest : public ::testing::Test {
         }
         ::close(fds[1]);
         std::string out;
-        const auto deadline = spawned + delay;
+        auto deadline = spawned + (saveDelay ? std::chrono::seconds(10) : delay);
         char buf[4096];
         bool open = true;
         while (open) {
@@ -75,6 +78,10 @@ class CrashTest : public ::testing::Test {
                         firstLine = std::chrono::duration_cast<std::chrono::microseconds>(
                             std::chrono::steady_clock::now() - spawned);
                     out.append(buf, static_cast<size_t>(n));
+                    if (saveDelay && out.find("S\n") != std::string::npos) {
+                        deadline = std::chrono::steady_clock::now() + *saveDelay;
+                        saveDelay.reset();
+                    }
                 }
             }
         }
@@ -94,7 +101,9 @@ class CrashTest : public ::testing::Test {
         std::string kind;
         while (in >> kind) {
             ++ack.lines;
-            if (kind == "A") {
+            if (kind == "S") {
+                continue;
+            } else if (kind == "A") {
                 int code;
                 in >> code;
                 // Greater, not one greater: a record added but killed before its report is
@@ -110,6 +119,14 @@ class CrashTest : public ::testing::Test {
                 ack.memo[code] = v;
             }
         }
+    }
+
+    // Leftovers of a save the kill interrupted.
+    int interruptedSaves() const {
+        int n = 0;
+        for (const auto &e : std::filesystem::directory_iterator(dir))
+            if (e.path().filename().string().starts_with(".PONDERA2D_2010.xls.tmp-")) ++n;
+        return n;
     }
 
     void verify(const Acknowledged &ack) {
@@ -130,6 +147,7 @@ class CrashTest : public ::testing::Test {
             store->SetCurCode(static_cast<int16_t>(code));
             ASSERT_GE(std::atol(store->GetCurMemo().c_str()), v) << "memo of code " << code;
         }
+        EXPECT_EQ(interruptedSaves(), 0) << "a reopened store removes what a killed save left";
         store->Close();
         auto book = engine->open(dir + "/PONDERA2D_2010.xls");
         store::Worksheet &cogs = book->sheet("COGS");
@@ -150,27 +168,32 @@ TEST_F(CrashTest, EveryAcknowledgedChangeSurvivesSigkill) {
     // How long a child takes to start (it varies tenfold between a plain and a sanitizer
     // build, and with the load of the machine): learnt from the runs so far.
     double startUs = 50000;
+    int killsDuringSave = 0;
     for (int i = 0; i < kills; ++i) {
         // A third of the kills within the start-up with its replay and save; the rest anywhere
         // in the run of commands and the closes among them.
         std::uniform_real_distribution<double> within(0, 1);
         const double us = i % 3 == 0 ? within(rng) * startUs : startUs + within(rng) * 70000;
         std::chrono::microseconds firstLine;
+        // Every fourth kill aims at a save: up to 3 ms after the child announces one.
+        std::optional<std::chrono::microseconds> saveDelay;
+        if (i % 4 == 1) saveDelay = std::chrono::microseconds(rng() % 3000);
         const std::string lines =
             runChild(1 + 10000L * i, static_cast<unsigned>(rng()),
-                     std::chrono::microseconds(static_cast<long>(us)), firstLine);
+                     std::chrono::microseconds(static_cast<long>(us)), firstLine, saveDelay);
         if (firstLine.count() >= 0)
             startUs = 0.7 * startUs + 0.3 * static_cast<double>(firstLine.count());
         else if (i % 3 != 0)
             startUs = std::min(startUs * 1.5, 2e6);
         record(lines, ack);
+        killsDuringSave += interruptedSaves() > 0;
         SCOPED_TRACE("kill " + std::to_string(i));
         verify(ack);
         if (::testing::Test::HasFatalFailure()) return;
     }
     EXPECT_GE(ack.lines, 10) << "the children acknowledged too little to test anything";
-    std::printf("[ crash ] %d kills, %ld acknowledged changes, last code %d\n", kills, ack.lines,
-                ack.maxCode);
+    std::printf("[ crash ] %d kills (%d during a save), %ld acknowledged changes, last code %d\n",
+                kills, killsDuringSave, ack.lines, ack.maxCode);
 }
 
 }  // namespace
