@@ -18,9 +18,9 @@ namespace pondera {
 // Every acknowledged change survives a crash: changes are journalled beside the workbook and
 // Commit() makes them durable; a journal left by an interrupted run is replayed at start-up.
 class ClassEXCEL {
-public:
+  public:
     struct Options {
-        std::string currentDir;  // empty: the process's current directory
+        std::string currentDir;                         // empty: the process's current directory
         std::shared_ptr<store::WorkbookEngine> engine;  // null: the embedded engine
     };
 
@@ -69,7 +69,7 @@ public:
     int RecoveredChangeCount() const;  // changes replayed from a leftover journal at start-up
     const std::string &GetExlFileName() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -12,7 +12,7 @@ namespace pondera::store {
 // spreadsheet (column 1 is A). A row or column outside the grid of the file format
 // (rows 1..65536, columns 1..256) raises Error(kErrWorkbookOpen) as the spreadsheet would.
 class Worksheet {
-public:
+  public:
     virtual ~Worksheet() = default;
     virtual const std::string &name() const = 0;
     // Throws Error(kErrFileAccess) for a name the format does not allow (empty, longer than 31
@@ -31,7 +31,7 @@ struct SaveReport {
 };
 
 class Workbook {
-public:
+  public:
     virtual ~Workbook() = default;
     // The worksheet with that name (case-insensitive, as spreadsheets compare sheet names), or
     // Error(kErrSubscript) when the workbook has none.
@@ -45,7 +45,7 @@ public:
 };
 
 class WorkbookEngine {
-public:
+  public:
     virtual ~WorkbookEngine() = default;
     // Error(kErrWorkbookOpen, reason) when the file is missing, unreadable, encrypted or not a
     // workbook the engine reads. Never modifies the file.
