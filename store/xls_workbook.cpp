@@ -1081,7 +1081,6 @@ SaveReport XlsWorkbook::saveAs(const std::string &requested) {
     if (exists && S_ISREG(st.st_mode) && ::access(path.c_str(), W_OK) != 0)
         saveFailed(requested, "write", errno);
     bool overSource = exists && haveSource_ && st.st_dev == sourceDev_ && st.st_ino == sourceIno_;
-    if (overSource && needsKeeping()) report.keptOriginal = keepBeside(path);
 
     std::string tmpl = (folder == "." && path.find('/') == std::string::npos ? "" : folder + "/") +
                        "." + fileOf(path) + ".tmp-XXXXXX";
@@ -1110,6 +1109,15 @@ SaveReport XlsWorkbook::saveAs(const std::string &requested) {
         int err = errno;
         ::unlink(tmp.c_str());
         saveFailed(path, "write", err);
+    }
+    // The original is kept beside only once the new file is safely written.
+    if (overSource && needsKeeping()) {
+        try {
+            report.keptOriginal = keepBeside(path);
+        } catch (...) {
+            ::unlink(tmp.c_str());
+            throw;
+        }
     }
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
         int err = errno;
