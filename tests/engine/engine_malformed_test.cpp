@@ -1,5 +1,7 @@
 // Files the engine must refuse with Error 1004 and a reason: never a crash, a hang, or a write.
 
+#include <array>
+#include <cstring>
 #include <functional>
 #include <random>
 
@@ -188,6 +190,84 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   "too short"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// Every cell record other writers use, written the way they write them.
+TEST(ReadRecords, EveryCellRecordKind) {
+    TempDir dir;
+    auto formula = [](biff::BiffWriter &w, uint16_t col, std::array<uint8_t, 8> val) {
+        size_t at = w.begin(biff::kFormula);
+        w.u16(0), w.u16(col), w.u16(15);
+        for (uint8_t b : val)
+            w.u8(b);
+        w.u16(0), w.u32(0), w.u16(0);  // flags, cache, empty formula
+        w.end(at);
+    };
+    Bytes file = container(stream({.sheet = [&](biff::BiffWriter &w) {
+        formula(w, 0, {0, 0, 0, 0, 0, 0, 0xFF, 0xFF});  // text result in STRING + CONTINUE
+        size_t at = w.begin(biff::kString);
+        w.u16(7), w.u8(0), w.u8('a'), w.u8('b'), w.u8('c');
+        w.end(at);
+        at = w.begin(biff::kContinue);
+        w.u8(1), w.u16(0x00E9), w.u16(0x65E5), w.u16('x'), w.u16('y');
+        w.end(at);
+        formula(w, 1, {1, 0, 1, 0, 0, 0, 0xFF, 0xFF});     // TRUE
+        formula(w, 2, {2, 0, 0x2A, 0, 0, 0, 0xFF, 0xFF});  // #N/A
+        formula(w, 3, {3, 0, 0, 0, 0, 0, 0xFF, 0xFF});     // empty text
+        uint64_t bits;
+        double half = 2.5;
+        std::memcpy(&bits, &half, 8);
+        std::array<uint8_t, 8> num;
+        for (int k = 0; k < 8; ++k)
+            num[k] = static_cast<uint8_t>(bits >> (8 * k));
+        formula(w, 4, num);
+        at = w.begin(biff::kLabel);  // an inline text cell
+        w.u16(1), w.u16(0), w.u16(15), w.u16(2), w.u8(1), w.u16(0x91CD), w.u16(0x5FC3);
+        w.end(at);
+        at = w.begin(biff::kMulRk);
+        w.u16(1), w.u16(1);
+        for (uint32_t rk : {(7u << 2) | 2, (1234u << 2) | 3})
+            w.u16(15), w.u32(rk);
+        w.u16(2);
+        w.end(at);
+        at = w.begin(biff::kMulBlank);
+        w.u16(1), w.u16(3), w.u16(15), w.u16(21), w.u16(4);
+        w.end(at);
+        at = w.begin(biff::kBoolErr);
+        w.u16(1), w.u16(5), w.u16(15), w.u8(0), w.u8(0);  // FALSE
+        w.end(at);
+        biff::putRk(w, {2, 0, 15}, (uint32_t{0x3FF80000}));  // 1.5 as a truncated double
+        biff::putNumber(w, {2, 1, 15}, -1e-300);
+    }}));
+    test::writeBytes(dir.file("r.xls"), file);
+    auto book = makeWorkbookEngine()->open(dir.file("r.xls"));
+    Worksheet &ws = book->sheet("Sheet1");
+    EXPECT_EQ(ws.cell(1, 1), CellValue::str("abcé日xy"));
+    EXPECT_EQ(ws.cell(1, 2), CellValue::boolean(true));
+    EXPECT_EQ(ws.cell(1, 3), CellValue::error(0x2A));
+    EXPECT_TRUE(ws.cell(1, 4).isEmpty());
+    EXPECT_EQ(ws.cell(1, 5), CellValue::real(2.5));
+    EXPECT_EQ(ws.cell(2, 1), CellValue::str("重心"));
+    EXPECT_EQ(ws.cell(2, 2), CellValue::real(7));
+    EXPECT_EQ(ws.cell(2, 3), CellValue::real(12.34));
+    EXPECT_TRUE(ws.cell(2, 4).isEmpty());
+    EXPECT_TRUE(ws.cell(2, 5).isEmpty());  // formatted, but empty
+    EXPECT_EQ(ws.cell(2, 6), CellValue::boolean(false));
+    EXPECT_EQ(ws.cell(3, 1), CellValue::real(1.5));
+    EXPECT_EQ(ws.cell(3, 2), CellValue::real(-1e-300));
+
+    // Rewriting the sheet keeps the formatted blank's format and turns formulas into values.
+    ws.setCell(9, 9, CellValue::integer(1));
+    book->saveAs(dir.file("r2.xls"));
+    auto again = makeWorkbookEngine()->open(dir.file("r2.xls"));
+    EXPECT_EQ(again->sheet("Sheet1").cell(1, 1), CellValue::str("abcé日xy"));
+    EXPECT_EQ(again->sheet("Sheet1").cell(2, 3), CellValue::real(12.34));
+    auto sub = test::sheetSubstreams(test::workbookStream(test::readBytes(dir.file("r2.xls"))));
+    bool blankKept = false;
+    for (const auto &[id, data] : test::recordsWithoutIndex(sub.at(0).bytes))
+        if (id == biff::kBlank && rd16(data.data() + 2) == 4 && rd16(data.data() + 4) == 21)
+            blankKept = true;
+    EXPECT_TRUE(blankKept);
+}
 
 TEST(MalformedFile, MissingFileAndFolderRaise1004) {
     TempDir dir;
