@@ -624,7 +624,7 @@ class SheetHandler : public XmlHandler {
     void finishCell() {
         inCell_ = inValue_ = inInline_ = false;
         auto col = static_cast<uint32_t>(col_);
-        std::string where = cellName(row_, col);
+        auto where = [&] { return cellName(row_, col); };  // only for messages
         CellValue v;
         std::string inlineText = inline_.take();  // taken always, so none leaks to the next cell
         if (type_ == "inlineStr") {
@@ -637,13 +637,13 @@ class SheetHandler : public XmlHandler {
             double d = 0;
             auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
             if (ec != std::errc() || p != s.data() + s.size() || !std::isfinite(d))
-                throw std::runtime_error("cell " + where + " holds " + quoted(value_) +
+                throw std::runtime_error("cell " + where() + " holds " + quoted(value_) +
                                          ", which is not a number");
             v = CellValue::real(d);
         } else if (type_ == "s") {
             auto index = parseUnsigned<uint32_t>(value_);
             if (!index || *index >= strings_.size())
-                throw std::runtime_error("cell " + where + " refers to shared string " +
+                throw std::runtime_error("cell " + where() + " refers to shared string " +
                                          quoted(value_) + " of " + std::to_string(strings_.size()));
             v = CellValue::str(strings_[*index]);
         } else if (type_ == "str" || type_ == "d") {
@@ -656,17 +656,17 @@ class SheetHandler : public XmlHandler {
             } else if (s == "0" || s == "false") {
                 v = CellValue::boolean(false);
             } else {
-                throw std::runtime_error("cell " + where + " holds " + quoted(value_) +
+                throw std::runtime_error("cell " + where() + " holds " + quoted(value_) +
                                          ", which is not a truth value");
             }
         } else if (type_ == "e") {
             auto code = errorCode(value_);
             if (!code)
-                throw std::runtime_error("cell " + where + " holds the unknown error " +
+                throw std::runtime_error("cell " + where() + " holds the unknown error " +
                                          quoted(value_));
             v = CellValue::error(*code);
         } else {
-            throw std::runtime_error("cell " + where + " has the unknown type " + quoted(type_));
+            throw std::runtime_error("cell " + where() + " has the unknown type " + quoted(type_));
         }
         value_.clear();
         if (v.isEmpty()) return;
