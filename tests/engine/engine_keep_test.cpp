@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
+
 #include "engine_test_util.h"
 #include "error.h"
 
@@ -127,6 +129,36 @@ TEST_F(KeepForeign, NothingKeptWhenNothingIsLost) {
     auto book = engine->open(dir.file("other.xls"));
     EXPECT_EQ(book->sheet("Plain").cell(5, 5), CellValue::str("added"));
     EXPECT_EQ(book->sheet("Plain").cell(1, 2), CellValue::str("plain"));
+}
+
+// OOXML content under an .xls name is read by content and saved back as BIFF8; the first save
+// over it keeps the OOXML original beside.
+TEST(KeepOoxml, SavedBackAsBiff8WithTheOriginalKept) {
+    TempDir dir;
+    auto original = test::readBytes(std::string(ENGINE_TEST_DATA) + "/lo_foreign_ooxml.xlsx");
+    std::string path = dir.file("PONDERA2D_2010.xls");
+    test::writeBytes(path, original);
+    auto engine = makeWorkbookEngine();
+    auto book = engine->open(path);
+    EXPECT_EQ(book->sheet("ID").cell(4, 2), CellValue::str("日本語の写真"));
+    EXPECT_EQ(book->sheet("ID").cell(4, 4), CellValue::real(6.5));
+    EXPECT_EQ(book->sheet("User").cell(2, 3), CellValue::real(3.25));
+    book->sheet("ID").setCell(3, 1, CellValue::integer(0));
+    EXPECT_EQ(book->saveAs(path).keptOriginal, dir.file("PONDERA2D_2010.orig.xls"));
+    EXPECT_EQ(test::readBytes(dir.file("PONDERA2D_2010.orig.xls")), original);
+    EXPECT_TRUE(book->saveAs(path).keptOriginal.empty());
+
+    auto saved = test::readBytes(path);
+    ASSERT_GE(saved.size(), 8u);
+    EXPECT_EQ(std::memcmp(saved.data(), kCfbSignature, 8), 0);
+    auto again = engine->open(path);
+    EXPECT_EQ(again->sheet("ID").cell(3, 1), CellValue::real(0));
+    EXPECT_EQ(again->sheet("ID").cell(4, 2), CellValue::str("日本語の写真"));
+    EXPECT_EQ(again->sheet("Plain").cell(1, 2), CellValue::str("plain"));
+    auto names = test::sheetSubstreams(test::workbookStream(saved));
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(names[0].name, "User");
+    EXPECT_EQ(names[2].name, "Plain");
 }
 
 // A carried sheet of our own making moves behind a sheet that grew: its Index record must still
