@@ -2,23 +2,13 @@
 
 #include "ClassLANDMARK.h"
 #include "error.h"
+#include "error_number.h"
 
 using pondera::ClassLANDMARK;
 using pondera::Error;
+using pondera::testing::errorNumberOf;
 
-namespace {
-
-template <typename F>
-int errorNumberOf(F &&f) {
-    try {
-        f();
-    } catch (const Error &e) {
-        return e.number();
-    }
-    return 0;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(ClassLANDMARK, NewInstanceIsAllZeroWithFixedNames) {
     ClassLANDMARK lm;

@@ -4,22 +4,14 @@
 #include "ClassSEGMENT.h"
 #include "demo_landmarks.h"
 #include "error.h"
+#include "error_number.h"
 
 using pondera::ClassLANDMARK;
 using pondera::ClassSEGMENT;
 using pondera::Error;
+using pondera::testing::errorNumberOf;
 
 namespace {
-
-template <typename F>
-int errorNumberOf(F &&f) {
-    try {
-        f();
-    } catch (const Error &e) {
-        return e.number();
-    }
-    return 0;
-}
 
 void placeAll(ClassLANDMARK &lm, float x, float y, float z) {
     for (int16_t i = 0; i <= 21; ++i) {
