@@ -21,8 +21,6 @@ inline constexpr uint32_t kHKeyLocalMachine = 0x80000002;
 inline constexpr uint32_t kKeyAllAccess = 0x2003F;
 inline constexpr uint32_t kRegSz = 1;
 inline constexpr uint32_t kRegDword = 4;
-// Raised by GetKeyValue for a value that reads back with no data at all.
-inline constexpr int kErrInvalidCall = 5;
 
 // The three registry calls, with their results as the system gives them (0 = success).
 class RegistryReader {

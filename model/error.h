@@ -9,6 +9,7 @@ namespace pondera {
 // Error numbers that message boxes show and callers test. They keep the values users and the
 // workbook's history know them by.
 enum ErrorNumber : int {
+    kErrInvalidCall = 5,      // a call the data cannot serve (a registry value with no data)
     kErrOverflow = 6,         // 16-bit arithmetic overflowed
     kErrSubscript = 9,        // index out of range; also: no worksheet of that name
     kErrTypeMismatch = 13,    // a cell value that cannot be converted
