@@ -21,6 +21,7 @@
 #include "ModuleMain.h"
 #include "PictureBox.h"
 #include "demo_landmarks.h"
+#include "generate.h"
 #include "workbook_engine.h"
 
 namespace {
@@ -42,8 +43,7 @@ FormMainHooks silentHooks() {
     return hooks;
 }
 
-// The fullest workbook, made once per run: the store creates the demonstration records, then
-// every further record is written as the program would leave it after digitizing set A.
+// The fullest workbook the window can show (codes 0..kHighestCode), made once per run.
 fs::path gMadeDir;  // removed at the end of the run
 
 const fs::path &maxWorkbook() {
@@ -52,39 +52,9 @@ const fs::path &maxWorkbook() {
             fs::temp_directory_path() / ("pondera_app_bench." + std::to_string(getpid()));
         fs::create_directories(dir);
         gMadeDir = dir;
-        {
-            pondera::ClassLANDMARK landMark;
-            pondera::ClassSEGMENT segment(landMark);
-            pondera::ClassEXCEL::Options options;
-            options.currentDir = dir.string();
-            pondera::ClassEXCEL excel(landMark, segment, options);
-            excel.Close();
-        }
         const std::string file = (dir / kWorkbook).string();
-        auto engine = pondera::store::makeWorkbookEngine();
-        auto book = engine->open(file);
-        auto &id = book->sheet("ID");
-        auto &cogs = book->sheet("COGS");
-        auto &landMarks = book->sheet("LANDMARK");
-        for (int32_t code = 4; code <= kHighestCode; ++code) {
-            const int32_t row = code + 3;
-            id.setCell(row, 1, CellValue::integer(static_cast<int16_t>(code)));
-            id.setCell(row, 2, CellValue::str(""));
-            id.setCell(row, 3, CellValue::integer(static_cast<int16_t>(code % 2)));
-            id.setCell(row, 4, CellValue::str("NEW"));
-            id.setCell(row, 5, CellValue::single(301.25f));
-            id.setCell(row, 6, CellValue::single(250.5f));
-            cogs.setCell(row, 1, CellValue::integer(static_cast<int16_t>(code)));
-            for (int32_t c = 2; c <= 31; ++c)
-                cogs.setCell(row, c, CellValue::single(200.5f + c));
-            landMarks.setCell(row, 1, CellValue::integer(static_cast<int16_t>(code)));
-            for (int32_t i = 0; i < 22; ++i) {
-                landMarks.setCell(row, 2 * i + 2,
-                                  CellValue::single(static_cast<float>(pondera::kDemoSetA[i].x)));
-                landMarks.setCell(row, 2 * i + 3,
-                                  CellValue::single(static_cast<float>(pondera::kDemoSetA[i].z)));
-            }
-        }
+        auto book = pondera::store::makeWorkbookEngine()->create();
+        pondera::tool::generateWorkbook(*book, kHighestCode + 1, dir.string());
         book->saveAs(file);
         return dir / kWorkbook;
     }();

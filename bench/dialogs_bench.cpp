@@ -13,6 +13,7 @@
 #include "DialogLoad.h"
 #include "FormAbout.h"
 #include "FormInformation.h"
+#include "generate.h"
 #include "workbook_engine.h"
 
 using namespace pondera;
@@ -64,27 +65,10 @@ void BM_DialogLoadOpen_Store(benchmark::State &state) {
     const std::string d = dir.path().toStdString();
     ClassLANDMARK landMark;
     ClassSEGMENT segment(landMark);
+    // A long-used workbook with the full record list.
     {
-        ClassEXCEL first(landMark, segment, ClassEXCEL::Options{d, nullptr});
-        first.Close();
-    }
-    // Fill the record list as a long-used workbook has it, straight through the engine.
-    {
-        auto engine = store::makeWorkbookEngine();
-        auto book = engine->open(d + "/PONDERA2D_2010.xls");
-        for (const char *name : {"ID", "COGS", "LANDMARK"}) {
-            store::Worksheet &ws = book->sheet(name);
-            for (int code = 4; code <= kLastCode; ++code)
-                ws.setCell(code + 3, 1, store::CellValue::integer(static_cast<int16_t>(code)));
-        }
-        store::Worksheet &id = book->sheet("ID");
-        for (int code = 4; code <= kLastCode; ++code) {
-            id.setCell(
-                code + 3, 2,
-                store::CellValue::str(d + "/pictures/subject-" + std::to_string(code) + ".jpg"));
-            id.setCell(code + 3, 3, store::CellValue::integer(static_cast<int16_t>(code % 2)));
-            id.setCell(code + 3, 4, store::CellValue::str("NEW"));
-        }
+        auto book = store::makeWorkbookEngine()->create();
+        tool::generateWorkbook(*book, kLastCode + 1, d);
         book->saveAs(d + "/PONDERA2D_2010.xls");
     }
     ClassEXCEL store(landMark, segment, ClassEXCEL::Options{d, nullptr});

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ClassEXCEL.h"
+#include "generate.h"
 #include "workbook_engine.h"
 
 namespace {
@@ -35,8 +36,8 @@ fs::path makeTempDir(const char *tag) {
     return tmpl;
 }
 
-// The full workbook, made once through the engine as a store would have written it, and
-// removed when the program ends.
+// The full workbook, made once by the workbook tool's generator and removed when the program
+// ends.
 struct FullWorkbookFolder {
     fs::path dir = makeTempDir("full");
     ~FullWorkbookFolder() { fs::remove_all(dir); }
@@ -46,34 +47,9 @@ const fs::path &fullWorkbook() {
     static const FullWorkbookFolder folder;
     static const fs::path path = [] {
         const fs::path &dir = folder.dir;
-        {
-            ClassLANDMARK landMark;
-            ClassSEGMENT segment(landMark);
-            ClassEXCEL(landMark, segment, ClassEXCEL::Options{dir.string(), nullptr}).Close();
-        }
         const std::string file = (dir / "PONDERA2D_2010.xls").string();
-        auto engine = pondera::store::makeWorkbookEngine();
-        auto book = engine->open(file);
-        auto &id = book->sheet("ID");
-        auto &cogs = book->sheet("COGS");
-        auto &lm = book->sheet("LANDMARK");
-        for (int32_t code = 4; code <= kFullLastCode; ++code) {
-            const int32_t r = code + 3;
-            id.setCell(r, 1, CellValue::integer(static_cast<int16_t>(code)));
-            id.setCell(
-                r, 2,
-                CellValue::str("/home/user/pictures/subject" + std::to_string(code) + ".jpg"));
-            id.setCell(r, 3, CellValue::integer(static_cast<int16_t>(code % 2)));
-            id.setCell(r, 4, CellValue::str("NEW"));
-            id.setCell(r, 5, CellValue::single(300.25f));
-            id.setCell(r, 6, CellValue::single(250.5f));
-            cogs.setCell(r, 1, CellValue::integer(static_cast<int16_t>(code)));
-            lm.setCell(r, 1, CellValue::integer(static_cast<int16_t>(code)));
-            for (int32_t c = 2; c <= 31; ++c)
-                cogs.setCell(r, c, CellValue::single(static_cast<float>(c * 10 + code % 7) + 0.5f));
-            for (int32_t c = 2; c <= 45; ++c)
-                lm.setCell(r, c, CellValue::single(static_cast<float>(c * 11 + code % 13) + 0.25f));
-        }
+        auto book = pondera::store::makeWorkbookEngine()->create();
+        pondera::tool::generateWorkbook(*book, kFullLastCode + 1, dir.string());
         book->saveAs(file);
         return dir / "PONDERA2D_2010.xls";
     }();
