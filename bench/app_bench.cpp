@@ -20,7 +20,6 @@
 #include "FormMain.h"
 #include "ModuleMain.h"
 #include "PictureBox.h"
-#include "demo_landmarks.h"
 #include "generate.h"
 #include "workbook_engine.h"
 
@@ -30,7 +29,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using pondera::FormMain;
 using pondera::FormMainHooks;
-using pondera::store::CellValue;
 
 constexpr int16_t kHighestCode = 32764;  // row 32767, the last the 16-bit row arithmetic reaches
 const char kWorkbook[] = "PONDERA2D_2010.xls";
