@@ -5,8 +5,8 @@
 #include <functional>
 #include <random>
 
-#include "engine_test_util.h"
-#include "error.h"
+#include "model/error.h"
+#include "tests/engine/engine_test_util.h"
 
 namespace pondera::store {
 namespace {

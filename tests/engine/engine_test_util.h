@@ -10,10 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include "biff_records.h"
-#include "bytes.h"
-#include "cfb.h"
-#include "workbook_engine.h"
+#include "store/xls/biff_records.h"
+#include "store/xls/bytes.h"
+#include "store/xls/cfb.h"
+#include "store/xls/workbook_engine.h"
 
 namespace pondera::store::test {
 

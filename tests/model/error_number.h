@@ -1,6 +1,6 @@
 #pragma once
 
-#include "error.h"
+#include "model/error.h"
 
 namespace pondera::testing {
 

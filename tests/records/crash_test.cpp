@@ -17,7 +17,7 @@
 #include <random>
 #include <sstream>
 
-#include "store_fixture.h"
+#include "tests/records/store_fixture.h"
 
 namespace pondera::testing {
 namespace {

@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "ClassEXCEL.h"
-#include "ClassLANDMARK.h"
-#include "ClassSEGMENT.h"
-#include "error.h"
-#include "fake_engine.h"
-#include "workbook_engine.h"
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "model/error.h"
+#include "store/records/ClassEXCEL.h"
+#include "store/xls/workbook_engine.h"
+#include "tests/records/fake_engine.h"
 
 namespace pondera::testing {
 

@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <sstream>
 
-#include "error.h"
-#include "generate.h"
-#include "test_support.h"
-#include "workbook_engine.h"
+#include "model/error.h"
+#include "store/xls/workbook_engine.h"
+#include "tests/workbook_io/test_support.h"
+#include "tools/workbook/generate.h"
 
 using pondera::store::CellValue;
 using pondera::store::makeWorkbookEngine;

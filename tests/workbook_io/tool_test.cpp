@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "demo_landmarks.h"
-#include "test_support.h"
+#include "model/demo_landmarks.h"
+#include "tests/workbook_io/test_support.h"
 
 using pondera::testing::fixture;
 using pondera::testing::runCommand;
