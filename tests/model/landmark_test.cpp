@@ -2,7 +2,7 @@
 
 #include "model/ClassLANDMARK.h"
 #include "model/error.h"
-#include "tests/model/error_number.h"
+#include "tests/support/test_support.h"
 
 using pondera::ClassLANDMARK;
 using pondera::Error;

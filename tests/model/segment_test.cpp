@@ -4,7 +4,7 @@
 #include "model/ClassSEGMENT.h"
 #include "model/demo_landmarks.h"
 #include "model/error.h"
-#include "tests/model/error_number.h"
+#include "tests/support/test_support.h"
 
 using pondera::ClassLANDMARK;
 using pondera::ClassSEGMENT;

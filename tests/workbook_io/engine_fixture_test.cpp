@@ -4,7 +4,8 @@
 
 #include "model/error.h"
 #include "store/xls/workbook_engine.h"
-#include "tests/workbook_io/test_support.h"
+#include "tests/support/test_support.h"
+#include "tests/workbook_io/fixtures.h"
 
 using pondera::store::CellValue;
 using pondera::store::makeWorkbookEngine;

@@ -1,14 +1,17 @@
 // Headless LibreOffice as an independent reader of what the engine writes (label "external").
 // Each conversion starts LibreOffice once, about half a second with the seeded profile.
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "model/error.h"
 #include "store/xls/workbook_engine.h"
-#include "tests/workbook_io/test_support.h"
+#include "tests/support/test_support.h"
+#include "tests/workbook_io/fixtures.h"
 #include "tools/workbook/generate.h"
 
 using pondera::store::CellValue;

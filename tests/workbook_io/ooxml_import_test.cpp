@@ -5,7 +5,8 @@
 
 #include "model/error.h"
 #include "store/xls/ooxml_import.h"
-#include "tests/workbook_io/test_support.h"
+#include "tests/support/test_support.h"
+#include "tests/workbook_io/fixtures.h"
 
 using pondera::Error;
 using pondera::store::CellValue;

@@ -5,7 +5,8 @@
 #include <sstream>
 
 #include "model/demo_landmarks.h"
-#include "tests/workbook_io/test_support.h"
+#include "tests/support/test_support.h"
+#include "tests/workbook_io/fixtures.h"
 
 using pondera::testing::fixture;
 using pondera::testing::runCommand;
