@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <ctime>
-#include <filesystem>
 
 #include "model/demo_landmarks.h"
 #include "model/error.h"
-#include "store/platform/file_lock.h"
+#include "store/platform/files.h"
+#include "store/platform/system.h"
 #include "store/records/journal.h"
 #include "store/records/record_paths.h"
 #include "store/records/record_values.h"
@@ -28,11 +27,7 @@ constexpr int32_t kLastScannedRow = 65000;
 enum SheetIndex : uint8_t { kSheetID = 0, kSheetCOGS = 1, kSheetLANDMARK = 2 };
 
 std::string timeStamp() {
-    const std::time_t now = std::time(nullptr);
-    char buf[32] = {};
-    if (const std::tm *tm = std::localtime(&now))
-        std::strftime(buf, sizeof buf, "%Y%m%d-%H%M%S", tm);
-    return buf;
+    return store::localTimeText("%Y%m%d-%H%M%S");
 }
 
 // A field of the spreadsheet lock file; its separators are escaped with a backslash.
@@ -170,10 +165,7 @@ struct ClassEXCEL::Impl {
     // who opens the workbook in one of them meanwhile is warned. Ours holds the exclusive lock,
     // so one already there is stale (left by a crash) and is replaced.
     void writeLockFile() {
-        const std::time_t now = std::time(nullptr);
-        char when[32] = {};
-        if (const std::tm *tm = std::localtime(&now))
-            std::strftime(when, sizeof when, "%d.%m.%Y %H:%M", tm);
+        const std::string when = store::localTimeText("%d.%m.%Y %H:%M");
         lockFileContent =
             "," + lockField(store::userName()) + "," + lockField(store::hostName()) + "," + when +
             "," + lockField("file://" + store::homeDirectory() + "/.config/libreoffice/4") + ";";
@@ -304,23 +296,12 @@ struct ClassEXCEL::Impl {
         }
     }
 
-    // A save killed half-way leaves the engine's temporary file (".PONDERA2D_2010.xls.tmp-"
-    // and six characters) beside the workbook; with the lock held no save of ours is running,
-    // so any such file is a leftover, as large as the workbook.
-    void removeInterruptedSaves() {
-        const std::string prefix = std::string(".") + kFileName + ".tmp-";
-        std::error_code ec;
-        for (const auto &entry : std::filesystem::directory_iterator(folder, ec)) {
-            const std::string name = entry.path().filename().string();
-            if (name.size() == prefix.size() + 6 && name.starts_with(prefix))
-                std::filesystem::remove(entry.path(), ec);
-        }
-    }
-
     void start(const std::string &dir) {
         buildPaths(dir);
         takeLock();
-        removeInterruptedSaves();
+        // With the lock held no save of ours is running: a temporary file the engine left
+        // (a save killed half-way, as large as the workbook) is a leftover.
+        engine->removeInterruptedSaves(ExlFileName);
         const std::string leftover = journal.readAll();
         writeLockFile();
         OpenExlFile();

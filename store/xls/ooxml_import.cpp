@@ -13,6 +13,8 @@
 #include <string_view>
 
 #include "model/error.h"
+#include "store/xls/bytes.h"
+#include "store/xls/sheet_rules.h"
 
 // Reads the values of an OOXML workbook: the zip package is opened in memory with libzip and
 // every XML part is streamed through expat, so a large sheet never sits in memory as text.
@@ -31,11 +33,9 @@ constexpr uint64_t kMaxUnpackedBytes = 384ull << 20;
 constexpr size_t kMaxCells = 8'000'000;
 constexpr size_t kMaxSharedStrings = 4'000'000;
 
-// The OOXML grid, and the BIFF8 grid the workbook is saved in.
+// The OOXML grid (the BIFF8 grid the workbook is saved in is kMaxRows x kMaxCols).
 constexpr uint32_t kOoxmlRows = 1'048'576;
 constexpr uint32_t kOoxmlCols = 16'384;
-constexpr uint32_t kBiffRows = 65'536;
-constexpr uint32_t kBiffCols = 256;
 
 [[noreturn]] void fail(const std::string &why) {
     throw Error(kErrWorkbookOpen, "The OOXML workbook cannot be read: " + why);
@@ -208,24 +208,6 @@ void parsePart(Package &pkg, const std::string &name, XmlHandler &handler) {
 // ---------------------------------------------------------------------------------------------
 // Text helpers
 
-void appendUtf8(std::string &out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Spreadsheets write characters XML cannot carry (carriage return, other controls) as
 // "_xHHHH_", and a literal "_x0041_" as "_x005F_x0041_". Undo that escape.
 std::string unescapeText(std::string s) {
@@ -315,19 +297,6 @@ std::string cellName(uint32_t row, uint32_t col) {
     for (uint32_t c = col + 1; c > 0; c = (c - 1) / 26)
         letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
     return letters + std::to_string(row + 1);
-}
-
-// Error literals and their BIFF codes.
-std::optional<uint8_t> errorCode(std::string_view s) {
-    static const std::pair<std::string_view, uint8_t> kCodes[] = {
-        {"#NULL!", 0x00}, {"#DIV/0!", 0x07}, {"#VALUE!", 0x0F}, {"#REF!", 0x17},
-        {"#NAME?", 0x1D}, {"#NUM!", 0x24},   {"#N/A", 0x2A},    {"#GETTING_DATA", 0x2B},
-    };
-    s = trim(s);
-    for (const auto &[text, code] : kCodes) {
-        if (s == text) return code;
-    }
-    return std::nullopt;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -441,25 +410,24 @@ class WorkbookHandler : public XmlHandler {
     void text(const char *, size_t) override {}
 };
 
-// The same rules the workbook engine applies to names it is given, so that every imported
-// sheet can be found and saved: 1 to 31 characters, none of []:*?/\, unique ignoring case.
+// The rules the workbook engine applies to names it is given, so that every imported sheet can
+// be found and saved.
 void checkSheetNames(const std::vector<SheetEntry> &sheets) {
-    std::vector<std::string> seen;
-    for (const auto &s : sheets) {
-        size_t units = 0;  // UTF-16 code units, which is what the .xls format counts
-        for (unsigned char c : s.name) {
-            if ((c & 0xC0) != 0x80) units += (c >= 0xF0) ? 2 : 1;
+    for (size_t i = 0; i < sheets.size(); ++i) {
+        const std::string &name = sheets[i].name;
+        switch (sheetNameFault(name)) {
+            case SheetNameFault::Empty:
+            case SheetNameFault::TooLong:
+                fail("sheet name " + quoted(name) + " is not 1 to 31 characters long");
+            case SheetNameFault::ForbiddenChar:
+                fail("sheet name " + quoted(name) + " holds one of []:*?/\\");
+            case SheetNameFault::Apostrophe:
+                fail("sheet name " + quoted(name) + " begins or ends with an apostrophe");
+            case SheetNameFault::None:
+                break;
         }
-        if (units == 0 || units > 31)
-            fail("sheet name " + quoted(s.name) + " is not 1 to 31 characters long");
-        if (s.name.find_first_of("[]:*?/\\") != std::string::npos)
-            fail("sheet name " + quoted(s.name) + " holds one of []:*?/\\");
-        std::string folded = s.name;
-        std::transform(folded.begin(), folded.end(), folded.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (std::find(seen.begin(), seen.end(), folded) != seen.end())
-            fail("two sheets are named " + quoted(s.name));
-        seen.push_back(std::move(folded));
+        for (size_t k = 0; k < i; ++k)
+            if (sameSheetName(sheets[k].name, name)) fail("two sheets are named " + quoted(name));
     }
 }
 
@@ -660,7 +628,7 @@ class SheetHandler : public XmlHandler {
                                          ", which is not a truth value");
             }
         } else if (type_ == "e") {
-            auto code = errorCode(value_);
+            auto code = errorCodeOf(value_);
             if (!code)
                 throw std::runtime_error("cell " + where() + " holds the unknown error " +
                                          quoted(value_));
@@ -670,7 +638,7 @@ class SheetHandler : public XmlHandler {
         }
         value_.clear();
         if (v.isEmpty()) return;
-        if (row_ >= kBiffRows || col >= kBiffCols) {
+        if (row_ >= kMaxRows || col >= kMaxCols) {
             // The .xls grid cannot hold it. Dropped and counted; the engine keeps an OOXML
             // original beside the file it saves, so the value is not lost.
             ++dropped_;
