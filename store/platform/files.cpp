@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -120,6 +121,12 @@ FileIdentity identityOf(const struct stat &st) {
     id.size = static_cast<uint64_t>(st.st_size);
     id.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return id;
+}
+
+std::atomic<SaveObserver> saveObserver{nullptr};
+
+void observe(SaveStep step) {
+    if (SaveObserver f = saveObserver.load()) f(step);
 }
 
 // The temporary files of saves to target: "." + its name + ".tmp-" + six characters.
@@ -357,8 +364,13 @@ std::string saveTarget(const std::string &path) {
     return target;
 }
 
+void setSaveObserver(SaveObserver observer) {
+    saveObserver = observer;
+}
+
 void replaceAtomically(const std::string &target, const std::string &shownPath,
                        std::span<const uint8_t> bytes, const std::function<void()> &beforeReplace) {
+    observe(SaveStep::Begin);
     struct stat st {};
     const bool exists = ::stat(target.c_str(), &st) == 0;
     if (exists && S_ISREG(st.st_mode) && ::access(target.c_str(), W_OK) != 0)
@@ -388,6 +400,7 @@ void replaceAtomically(const std::string &target, const std::string &shownPath,
         fail("write", err);
     }
     if (::close(fd) != 0) fail("write", errno);
+    observe(SaveStep::Written);
     if (beforeReplace) {
         try {
             beforeReplace();
@@ -397,6 +410,7 @@ void replaceAtomically(const std::string &target, const std::string &shownPath,
         }
     }
     if (::rename(name.c_str(), target.c_str()) != 0) fail("replace", errno);
+    observe(SaveStep::Replaced);
     syncFolder(folder);
 }
 

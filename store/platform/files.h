@@ -120,6 +120,13 @@ std::string saveTarget(const std::string &path);
 void replaceAtomically(const std::string &target, const std::string &shownPath,
                        std::span<const uint8_t> bytes, const std::function<void()> &beforeReplace);
 
+// The steps of an atomic save, for tests that act at a precise point of one (a kill): before
+// anything is written, once the new file is durable under its temporary name, and once it has
+// replaced the target. The observer runs on the saving thread; null (the default) for none.
+enum class SaveStep { Begin, Written, Replaced };
+using SaveObserver = void (*)(SaveStep);
+void setSaveObserver(SaveObserver observer);
+
 // Removes what replaceAtomically leaves behind for target when the process is killed during a
 // save. Call it only while no save to target can be running.
 void removeInterruptedSaves(const std::string &target);
