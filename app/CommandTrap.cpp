@@ -1,9 +1,9 @@
-#include "CommandTrap.h"
+#include "app/CommandTrap.h"
 
 #include <new>
 #include <stdexcept>
 
-#include "error.h"
+#include "model/error.h"
 
 namespace pondera {
 

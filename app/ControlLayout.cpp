@@ -1,4 +1,4 @@
-#include "ControlLayout.h"
+#include "app/ControlLayout.h"
 
 #include <QFont>
 #include <QFontMetricsF>

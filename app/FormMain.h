@@ -9,9 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "CommandTrap.h"
-#include "ControlLayout.h"
-#include "RecordSession.h"
+#include "app/CommandTrap.h"
+#include "app/ControlLayout.h"
+#include "app/RecordSession.h"
 
 class QAction;
 class QDialog;

@@ -1,4 +1,4 @@
-#include "MainControls.h"
+#include "app/MainControls.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
-#include "PictureBox.h"
+#include "app/PictureBox.h"
 
 namespace pondera {
 

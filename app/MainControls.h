@@ -2,7 +2,7 @@
 
 #include <QColor>
 
-#include "ControlLayout.h"
+#include "app/ControlLayout.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "PictureFiles.h"
+#include "app/PictureFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -8,7 +8,7 @@
 #include <QImageReader>
 #include <array>
 
-#include "error.h"
+#include "model/error.h"
 
 namespace pondera {
 

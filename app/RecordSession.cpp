@@ -1,7 +1,7 @@
-#include "RecordSession.h"
+#include "app/RecordSession.h"
 
-#include "Graphics.h"
-#include "error.h"
+#include "app/Graphics.h"
+#include "model/error.h"
 
 namespace pondera {
 

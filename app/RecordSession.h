@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "ClassEXCEL.h"
-#include "ClassLANDMARK.h"
-#include "ClassSEGMENT.h"
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "store/records/ClassEXCEL.h"
 
 namespace pondera {
 

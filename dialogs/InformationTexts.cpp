@@ -1,9 +1,9 @@
-#include "InformationTexts.h"
+#include "dialogs/InformationTexts.h"
 
 #include <array>
 
-#include "ClassLANDMARK.h"
-#include "ClassSEGMENT.h"
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
 
 namespace pondera {
 

@@ -5,8 +5,8 @@
 #include <new>
 #include <vector>
 
-#include "CommandTrap.h"
-#include "error.h"
+#include "app/CommandTrap.h"
+#include "model/error.h"
 
 using namespace pondera;
 

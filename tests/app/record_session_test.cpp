@@ -3,29 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 
-#include "RecordSession.h"
-#include "demo_landmarks.h"
-#include "error.h"
-#include "workbook_engine.h"
+#include "app/RecordSession.h"
+#include "model/demo_landmarks.h"
+#include "model/error.h"
+#include "store/xls/workbook_engine.h"
+#include "tests/support/test_support.h"
 
 using namespace pondera;
+namespace pt = pondera::testing;
 namespace fs = std::filesystem;
 
 namespace {
 
 class RecordSessionTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("pondera_session_test." + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        session_.reset();
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { session_.reset(); }
 
     RecordSession &open() {
         session_.reset();
@@ -44,7 +37,8 @@ class RecordSessionTest : public ::testing::Test {
         return book->sheet(sheet).cell(row, col);
     }
 
-    fs::path dir_;
+    pt::TempDir tmp_{"pondera_session_test"};
+    const fs::path &dir_ = tmp_.path();
     std::unique_ptr<RecordSession> session_;
 };
 
@@ -198,12 +192,7 @@ TEST_F(RecordSessionTest, TextInALandmarkCellIsReadAsZeroAndNamed) {
 
 TEST_F(RecordSessionTest, DigitizingWithoutARecordShownIsRefused) {
     RecordSession &s = open();
-    try {
-        s.Digitize(0, 1, 1);
-        FAIL() << "no error";
-    } catch (const Error &e) {
-        EXPECT_EQ(e.number(), kErrInternal);
-    }
+    EXPECT_EQ(pt::errorNumberOf([&] { s.Digitize(0, 1, 1); }), kErrInternal);
 }
 
 }  // namespace
