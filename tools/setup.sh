@@ -14,9 +14,18 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-install_packages() {
+# The packages of the lists named (run, test) in tools/packages.txt.
+package_list() {
+    awk -v want=" $* " '
+        /^\s*(#|$)/ { next }
+        /^\[.*\]$/ { section = substr($0, 2, length($0) - 2); next }
+        index(want, " " section " ") { print $1 }
+    ' "$repo/tools/packages.txt"
+}
+
+install_packages() { # list names...
     local wanted=() missing=() p
-    mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$repo/tools/packages.txt")
+    mapfile -t wanted < <(package_list "$@")
     for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
@@ -28,8 +37,16 @@ install_packages() {
 }
 
 configure_and_build() { # dir, extra cmake args...
-    local dir=$1; shift
-    cmake -S "$repo" -B "$repo/$dir" -G Ninja "$@" >/dev/null
+    local dir=$1 log; shift
+    log=$(mktemp)
+    # Configure quietly, but show everything it said when it fails.
+    if ! cmake -S "$repo" -B "$repo/$dir" -G Ninja "$@" >"$log" 2>&1; then
+        cat "$log" >&2
+        rm -f "$log"
+        echo "== configuring $dir failed" >&2
+        exit 1
+    fi
+    rm -f "$log"
     cmake --build "$repo/$dir" -j "$jobs"
 }
 
@@ -41,13 +58,13 @@ check_format() {
 
 case "$mode" in
 run)
-    install_packages
+    install_packages run
     configure_and_build build/release -DCMAKE_BUILD_TYPE=Release -DPONDERA_BUILD_TESTS=OFF -DPONDERA_BUILD_BENCH=OFF
     cd "$caller_dir"
     exec "$repo/build/release/app/pondera2d"
     ;;
 test)
-    install_packages
+    install_packages run test
     check_format
     echo "== build and test (warnings are errors)"
     configure_and_build build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPONDERA_WERROR=ON
