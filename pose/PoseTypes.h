@@ -1,0 +1,67 @@
+// Results of the pose network, in picture pixels (x right, y down, pixel (i, j) covers [i, i+1) ×
+// [j, j+1)).
+#pragma once
+
+#include <array>
+#include <stdexcept>
+#include <string>
+
+#include <opencv2/core.hpp>
+
+namespace pose {
+
+// The network's 33 body points: 0 nose, 1-6 eyes, 7/8 ears, 9/10 mouth, 11/12 shoulders, 13/14
+// elbows, 15/16 wrists, 17/18 pinky knuckles, 19/20 index knuckles, 21/22 thumbs, 23/24 hips, 25/26
+// knees, 27/28 ankles, 29/30 heels, 31/32 toe tips; odd numbers are the subject's left side.
+inline constexpr int kBodyPoints = 33;
+
+enum BodyPointIndex : int {
+    kNose = 0,
+    kLeftEye = 2,
+    kRightEye = 5,
+    kLeftEar = 7,
+    kRightEar = 8,
+    kMouthLeft = 9,
+    kMouthRight = 10,
+    kLeftShoulder = 11,
+    kRightShoulder = 12,
+    kLeftElbow = 13,
+    kRightElbow = 14,
+    kLeftWrist = 15,
+    kRightWrist = 16,
+    kLeftPinky = 17,
+    kRightPinky = 18,
+    kLeftIndex = 19,
+    kRightIndex = 20,
+    kLeftHip = 23,
+    kRightHip = 24,
+    kLeftKnee = 25,
+    kRightKnee = 26,
+    kLeftAnkle = 27,
+    kRightAnkle = 28,
+    kLeftHeel = 29,
+    kRightHeel = 30,
+    kLeftToe = 31,
+    kRightToe = 32,
+};
+
+struct BodyPoint {
+    cv::Point2f pos;
+    float visibility =
+        0;  // probability that the point is visible, not hidden or outside the picture
+};
+
+struct NetworkPose {
+    std::array<BodyPoint, kBodyPoints> points{};
+    float poseFlag = 0;  // probability that a person is in the picture
+    bool personFound = false;
+    cv::Mat segmentation;  // CV_8U, picture size: person probability × 255 (0 where not computed)
+};
+
+// Bad input, an unreadable network file or a network that does not give the expected outputs.
+class PoseError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+}  // namespace pose
