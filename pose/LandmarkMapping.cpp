@@ -42,18 +42,16 @@ float norm(cv::Point2f v) {
     return std::hypot(v.x, v.y);
 }
 
-bool isPerson(const cv::Mat &mask, cv::Point2f p) {
-    const int x = int(std::floor(p.x)), y = int(std::floor(p.y));
-    return x >= 0 && y >= 0 && x < mask.cols && y < mask.rows &&
-           mask.at<uchar>(y, x) >= kPersonPixel;
+bool isPerson(const Segmentation &mask, cv::Point2f p) {
+    return mask.at(p) >= kPersonPixel;
 }
 
 // Walks from the ears away from the shoulders, one pixel per step, through a head-wide corridor;
 // the head ends at the first cross-section without a person pixel. Returns false when the
 // segmentation gives no head there.
 bool findHeadTop(const NetworkPose &pose, const MappingEntry &e, cv::Point2f &top) {
-    const cv::Mat &mask = pose.segmentation;
-    if (mask.empty() || mask.type() != CV_8U) return false;
+    const Segmentation &mask = pose.segmentation;
+    if (mask.empty()) return false;
     const cv::Point2f ears = mid(pose, e.a, e.b), shoulders = mid(pose, e.c, e.d);
     const cv::Point2f neck = ears - shoulders;
     const float neckLength = norm(neck);

@@ -51,11 +51,25 @@ struct BodyPoint {
         0;  // probability that the point is visible, not hidden or outside the picture
 };
 
+// The network's person segmentation: a map of person probability × 255 (CV_8U) and the affine map
+// from picture pixels to it. The detector keeps the network's own 256 × 256 map, so that a large
+// photo costs no full-size mask; render() gives one when it is wanted.
+struct Segmentation {
+    cv::Mat map;
+    cv::Matx23d pictureToMap = cv::Matx23d(1, 0, 0, 0, 1, 0);
+
+    bool empty() const { return map.empty(); }
+    // Probability × 255 at a picture point (nearest map pixel); 0 outside the map.
+    int at(cv::Point2f picture) const;
+    // The map in picture pixels, for a picture of the given size.
+    cv::Mat render(cv::Size picture) const;
+};
+
 struct NetworkPose {
     std::array<BodyPoint, kBodyPoints> points{};
     float poseFlag = 0;  // probability that a person is in the picture
     bool personFound = false;
-    cv::Mat segmentation;  // CV_8U, picture size: person probability × 255 (0 where not computed)
+    Segmentation segmentation;
 };
 
 // Bad input, an unreadable network file or a network that does not give the expected outputs.

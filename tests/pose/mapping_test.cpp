@@ -71,7 +71,7 @@ TEST(Mapping, DirectLandmarksTakeTheirNetworkPointOnTheSubjectsSide) {
 
 TEST(Mapping, DerivedLandmarksFollowTheirRules) {
     NetworkPose p = standing();
-    p.segmentation = headMask(110);
+    p.segmentation.map = headMask(110);
     const auto lm = pose::mapToLandmarks(p);
     expectNear(lm[2].pos, {100, 175}, 1e-4f, "sternum: mid-shoulder");
     expectNear(lm[3].pos, {100, 240}, 1e-4f, "pubis: mid-hip");
@@ -92,7 +92,7 @@ TEST(Mapping, VertexFollowsATiltedHeadAndStopsAtTheFirstGap) {
     cv::Mat mask = headMask(110);
     // A ball held above the head, separated from the hair by a gap: not part of the head.
     cv::circle(mask, {100, 70}, 15, cv::Scalar(255), cv::FILLED);
-    p.segmentation = mask;
+    p.segmentation.map = mask;
     expectNear(pose::mapToLandmarks(p)[0].pos, {100, 110}, 1.0f, "vertex below the ball");
 
     // Head and body leaning 30 degrees to the picture's right about the mid-shoulder point.
@@ -108,7 +108,7 @@ TEST(Mapping, VertexFollowsATiltedHeadAndStopsAtTheFirstGap) {
     };
     for (auto &pt : p.points)
         pt.pos = rotate(pt.pos);
-    p.segmentation = turned;
+    p.segmentation.map = turned;
     expectNear(pose::mapToLandmarks(p)[0].pos, rotate({100, 110}), 1.5f,
                "vertex of the tilted head");
 }
