@@ -3,6 +3,9 @@
 #   tools/setup.sh run   install what is missing, build, start pondera2d in the caller's current directory
 #   tools/setup.sh test  install what is missing, check formatting, build and run the whole test suite,
 #                        then again under AddressSanitizer + UndefinedBehaviorSanitizer
+#   tools/setup.sh pose-model [BUILD_DIR]
+#                        fetch, check and convert the pose network again into BUILD_DIR (default
+#                        build/release), e.g. after a build made without network
 set -euo pipefail
 
 mode=${1:-}
@@ -29,6 +32,8 @@ install_packages() { # list names...
     for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
+    # The pose network is fetched with npm at build time; Debian's npm only where there is none at all.
+    command -v npm >/dev/null 2>&1 || missing+=(npm)
     if [ ${#missing[@]} -gt 0 ]; then
         echo "== installing: ${missing[*]}"
         as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
@@ -75,8 +80,22 @@ test)
     # Runs that only drive outside programs over files we wrote are left to the pass above.
     (cd "$repo/build/asan" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" -LE external)
     ;;
+pose-model)
+    install_packages
+    dir=${2:-build/release}
+    [ -f "$repo/$dir/CMakeCache.txt" ] || cmake -S "$repo" -B "$repo/$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DPONDERA_BUILD_TESTS=OFF -DPONDERA_BUILD_BENCH=OFF >/dev/null
+    rm -f "$repo/$dir/pose-model/pose-model.stamp" "$repo/$dir/pose-model/pose_landmark_full.unavailable"
+    cmake --build "$repo/$dir" --target pose_model
+    if [ -f "$repo/$dir/pose-model/pose_landmark_full.onnx" ]; then
+        echo "== pose network ready: $repo/$dir/pose-model/pose_landmark_full.onnx"
+    else
+        echo "== pose network not built: $(cat "$repo/$dir/pose-model/pose_landmark_full.unavailable" 2>/dev/null)" >&2
+        exit 1
+    fi
+    ;;
 *)
-    echo "usage: tools/setup.sh run|test" >&2
+    echo "usage: tools/setup.sh run|test|pose-model [BUILD_DIR]" >&2
     exit 2
     ;;
 esac
