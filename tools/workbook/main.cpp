@@ -2,6 +2,7 @@
 //   dump FILE                  every sheet's cells as tab-separated UTF-8 text
 //   copy IN OUT                load and save again (what the program does at every start)
 //   generate OUT --records N   a workbook in the program's layout with N records
+//   export-csv WORKBOOK OUT    every record as CSV with its centres of gravity computed anew
 // Exit status 0 on success; 1 with one line "pondera2d-workbook: error N: reason" on stderr
 // otherwise (N is the program's error number), 2 for a wrong command line.
 
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "CsvExport.h"
 #include "error.h"
 #include "generate.h"
 #include "workbook_dump.h"
@@ -20,7 +22,8 @@
 namespace {
 
 constexpr const char *kUsage =
-    "usage: pondera2d-workbook dump FILE | copy IN OUT | generate OUT --records N";
+    "usage: pondera2d-workbook dump FILE | copy IN OUT | generate OUT --records N | export-csv "
+    "WORKBOOK OUT.csv";
 
 int usage(const std::string &why) {
     std::cerr << "pondera2d-workbook: " << why << "\n" << kUsage << "\n";
@@ -56,7 +59,15 @@ int run(const std::vector<std::string> &args) {
         book->saveAs(args[1]);
         return 0;
     }
-    return usage(command == "dump" || command == "copy" || command == "generate"
+    if (command == "export-csv" && args.size() == 3) {
+        // Reads the file as it is on disk: the program's lock is not taken and nothing is
+        // written to the workbook, so this works while the program has it open.
+        auto book = engine->open(args[1]);
+        report::exportCsv(QString::fromStdString(args[2]), report::readWorkbookRecords(*book));
+        return 0;
+    }
+    return usage(command == "dump" || command == "copy" || command == "generate" ||
+                         command == "export-csv"
                      ? "wrong arguments for " + command
                      : "unknown command \"" + command + "\"");
 }
