@@ -1,4 +1,4 @@
-#include "ModuleMain.h"
+#include "app/ModuleMain.h"
 
 #include <unistd.h>
 
@@ -8,7 +8,7 @@
 #include <csignal>
 #include <memory>
 
-#include "FormMain.h"
+#include "app/FormMain.h"
 
 namespace pondera {
 

@@ -1,4 +1,4 @@
-#include "ModuleMain.h"
+#include "app/ModuleMain.h"
 
 int main(int argc, char **argv) {
     return pondera::ModuleMain(argc, argv);

@@ -1,4 +1,4 @@
-#include "Balance.h"
+#include "model/Balance.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "ClassLANDMARK.h"
+#include "model/ClassLANDMARK.h"
 
 namespace pondera {
 

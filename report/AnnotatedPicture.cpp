@@ -1,4 +1,4 @@
-#include "AnnotatedPicture.h"
+#include "report/AnnotatedPicture.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <array>
 
-#include "AtomicWrite.h"
-#include "ResultTexts.h"
-#include "error.h"
+#include "model/error.h"
+#include "report/AtomicWrite.h"
+#include "report/ResultTexts.h"
 
 namespace pondera::report {
 

@@ -4,7 +4,7 @@
 #include <QPointF>
 #include <QString>
 
-#include "RecordData.h"
+#include "report/RecordData.h"
 
 class QPainter;
 

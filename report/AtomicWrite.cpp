@@ -1,4 +1,4 @@
-#include "AtomicWrite.h"
+#include "report/AtomicWrite.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "error.h"
+#include "model/error.h"
 
 namespace pondera::report {
 

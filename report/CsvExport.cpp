@@ -1,11 +1,11 @@
-#include "CsvExport.h"
+#include "report/CsvExport.h"
 
 #include <charconv>
 
-#include "AtomicWrite.h"
-#include "ClassLANDMARK.h"
-#include "ClassSEGMENT.h"
-#include "Names.h"
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "report/AtomicWrite.h"
+#include "report/Names.h"
 
 namespace pondera::report {
 

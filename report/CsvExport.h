@@ -4,7 +4,7 @@
 #include <QString>
 #include <vector>
 
-#include "RecordData.h"
+#include "report/RecordData.h"
 
 namespace pondera::report {
 

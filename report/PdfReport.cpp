@@ -1,4 +1,4 @@
-#include "PdfReport.h"
+#include "report/PdfReport.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -7,13 +7,13 @@
 #include <QPainter>
 #include <QPdfWriter>
 
-#include "AnnotatedPicture.h"
-#include "AtomicWrite.h"
-#include "ClassLANDMARK.h"
-#include "ClassSEGMENT.h"
-#include "Names.h"
-#include "ResultTexts.h"
-#include "error.h"
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "model/error.h"
+#include "report/AnnotatedPicture.h"
+#include "report/AtomicWrite.h"
+#include "report/Names.h"
+#include "report/ResultTexts.h"
 
 namespace pondera::report {
 

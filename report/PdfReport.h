@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QString>
 
-#include "RecordData.h"
+#include "report/RecordData.h"
 
 class QPagedPaintDevice;
 

@@ -1,10 +1,10 @@
-#include "RecordData.h"
+#include "report/RecordData.h"
 
-#include "ClassEXCEL.h"
-#include "ClassLANDMARK.h"
-#include "ClassSEGMENT.h"
-#include "record_values.h"
-#include "workbook_engine.h"
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "store/records/ClassEXCEL.h"
+#include "store/records/record_values.h"
+#include "store/xls/workbook_engine.h"
 
 namespace pondera::report {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Balance.h"
+#include "model/Balance.h"
 
 namespace pondera {
 class ClassEXCEL;

@@ -1,8 +1,8 @@
-#include "ResultTexts.h"
+#include "report/ResultTexts.h"
 
 #include <cmath>
 
-#include "Names.h"
+#include "report/Names.h"
 
 namespace pondera::report {
 

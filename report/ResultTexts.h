@@ -3,7 +3,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "RecordData.h"
+#include "report/RecordData.h"
 
 namespace pondera::report {
 

@@ -2,10 +2,10 @@
 
 #include <vector>
 
-#include "Balance.h"
-#include "ClassLANDMARK.h"
-#include "ClassSEGMENT.h"
-#include "demo_landmarks.h"
+#include "model/Balance.h"
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "model/demo_landmarks.h"
 
 using pondera::BalanceFigures;
 using pondera::CalcBalance;

@@ -8,7 +8,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include "report_test_support.h"
+#include "tests/report/report_test_support.h"
 
 using pondera::testing::run;
 

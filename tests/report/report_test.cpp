@@ -13,16 +13,16 @@
 #include <QTemporaryDir>
 #include <functional>
 
-#include "AnnotatedPicture.h"
-#include "AtomicWrite.h"
-#include "CsvExport.h"
-#include "PdfReport.h"
-#include "RecordData.h"
-#include "demo_landmarks.h"
-#include "error.h"
-#include "generate.h"
-#include "report_test_support.h"
-#include "workbook_engine.h"
+#include "model/demo_landmarks.h"
+#include "model/error.h"
+#include "report/AnnotatedPicture.h"
+#include "report/AtomicWrite.h"
+#include "report/CsvExport.h"
+#include "report/PdfReport.h"
+#include "report/RecordData.h"
+#include "store/xls/workbook_engine.h"
+#include "tests/report/report_test_support.h"
+#include "tools/workbook/generate.h"
 
 using namespace pondera;
 using namespace pondera::report;

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "error.h"
+#include "model/error.h"
 
 namespace pondera::testing {
 

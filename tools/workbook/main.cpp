@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "CsvExport.h"
-#include "error.h"
-#include "generate.h"
-#include "workbook_dump.h"
-#include "workbook_engine.h"
+#include "model/error.h"
+#include "report/CsvExport.h"
+#include "store/xls/workbook_engine.h"
+#include "tools/workbook/generate.h"
+#include "tools/workbook/workbook_dump.h"
 
 namespace {
 
