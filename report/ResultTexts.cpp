@@ -20,7 +20,7 @@ QString sexText(int16_t sex) {
 
 QString cogText(const Results &results) {
     if (!results.computable) return QStringLiteral("COG: no coefficients for this sex code");
-    return QStringLiteral("COG x %1, z %2")
+    return QStringLiteral("COG (%1, %2)")
         .arg(oneDecimal(results.body.x), oneDecimal(results.body.z));
 }
 
@@ -32,24 +32,23 @@ QString statureText(const BalanceFigures &f) {
 QString baseText(const BalanceFigures &f) {
     if (!f.hasBase) return QStringLiteral("Base of support: no heel or toe placed");
     QString text =
-        QStringLiteral("Base %1-%2: ").arg(oneDecimal(f.baseLeftX), oneDecimal(f.baseRightX));
+        QStringLiteral("Base %1–%2: ").arg(oneDecimal(f.baseLeftX), oneDecimal(f.baseRightX));
     if (f.side == BalanceFigures::Side::Inside)
         text += QStringLiteral("inside");
     else
         text += QStringLiteral("outside by %1 px %2")
                     .arg(oneDecimal(f.outsideBy), f.side == BalanceFigures::Side::Left
-                                                      ? QStringLiteral("to the left")
-                                                      : QStringLiteral("to the right"));
+                                                      ? QStringLiteral("left")
+                                                      : QStringLiteral("right"));
     if (f.hasBasePosition)
-        text += QStringLiteral(", at %1 %").arg(QString::number(std::round(f.basePercent)));
+        text += QStringLiteral(", %1 %").arg(QString::number(std::round(f.basePercent)));
     return text;
 }
 
 QString placedText(const BalanceFigures &f) {
-    QString text = QStringLiteral("%1 of %2 landmarks placed")
-                       .arg(f.placedCount)
-                       .arg(BalanceFigures::kLandMarks);
-    if (!f.Complete()) text += QStringLiteral(": figures incomplete");
+    QString text =
+        QStringLiteral("%1/%2 landmarks placed").arg(f.placedCount).arg(BalanceFigures::kLandMarks);
+    if (!f.Complete()) text += QStringLiteral(": incomplete");
     return text;
 }
 
