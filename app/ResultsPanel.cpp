@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QTimer>
 
 #include "report/ResultTexts.h"
 
@@ -24,6 +25,16 @@ ResultsPanel::ResultsPanel(QWidget *parent) : QWidget(parent) {
     LabelBase = make("LabelResultBase");
     LabelPlaced = make("LabelResultPlaced");
     layout->addStretch(1);
+    LabelNote = make("LabelResultNote");
+    noteTimer_ = new QTimer(this);
+    noteTimer_->setSingleShot(true);
+    noteTimer_->setInterval(8000);
+    connect(noteTimer_, &QTimer::timeout, LabelNote, &QLabel::clear);
+}
+
+void ResultsPanel::ShowNote(const QString &text) {
+    LabelNote->setText(text);
+    noteTimer_->start();
 }
 
 void ResultsPanel::Show(const report::Results &results) {

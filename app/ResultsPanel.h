@@ -5,6 +5,7 @@
 #include "report/RecordData.h"
 
 class QLabel;
+class QTimer;
 
 namespace pondera {
 
@@ -19,13 +20,19 @@ class ResultsPanel : public QWidget {
 
     void Show(const report::Results &results);
     void Clear();
+    // A short note at the end of the row (a file saved), gone after a few seconds.
+    void ShowNote(const QString &text);
 
     // The labels, named "LabelResultCOG", "LabelResultStature", "LabelResultBase" and
-    // "LabelResultPlaced".
+    // "LabelResultPlaced"; the note "LabelResultNote".
     QLabel *LabelCOG = nullptr;
     QLabel *LabelStature = nullptr;
     QLabel *LabelBase = nullptr;
     QLabel *LabelPlaced = nullptr;
+    QLabel *LabelNote = nullptr;
+
+  private:
+    QTimer *noteTimer_ = nullptr;
 };
 
 }  // namespace pondera
