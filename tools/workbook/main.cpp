@@ -5,6 +5,7 @@
 //   detect PHOTO... [--into WORKBOOK --sex 0|1]
 //                              landmarks found by the pose network, as CSV; optionally appended
 //                              as records
+//   export-csv WORKBOOK OUT    every record as CSV with its centres of gravity computed anew
 // Exit status 0 on success; 1 with one line "pondera2d-workbook: error N: reason" on stderr
 // otherwise (N is the program's error number), 2 for a wrong command line.
 
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "model/error.h"
+#include "report/CsvExport.h"
 #include "store/xls/workbook_engine.h"
 #include "tools/workbook/detect.h"
 #include "tools/workbook/generate.h"
@@ -25,7 +27,8 @@ namespace {
 
 constexpr const char *kUsage =
     "usage: pondera2d-workbook dump FILE | copy IN OUT | generate OUT --records N\n"
-    "                          | detect PHOTO... [--into WORKBOOK --sex 0|1]";
+    "                          | detect PHOTO... [--into WORKBOOK --sex 0|1]\n"
+    "                          | export-csv WORKBOOK OUT.csv";
 
 int usage(const std::string &why) {
     std::cerr << "pondera2d-workbook: " << why << "\n" << kUsage << "\n";
@@ -83,7 +86,15 @@ int run(const std::vector<std::string> &args) {
             return usage("--into and --sex go together");
         return tool::detectLandmarks(options, std::cout, std::cerr);
     }
-    return usage(command == "dump" || command == "copy" || command == "generate"
+    if (command == "export-csv" && args.size() == 3) {
+        // Reads the file as it is on disk: the program's lock is not taken and nothing is
+        // written to the workbook, so this works while the program has it open.
+        auto book = engine->open(args[1]);
+        report::exportCsv(QString::fromStdString(args[2]), report::readWorkbookRecords(*book));
+        return 0;
+    }
+    return usage(command == "dump" || command == "copy" || command == "generate" ||
+                         command == "detect" || command == "export-csv"
                      ? "wrong arguments for " + command
                      : "unknown command \"" + command + "\"");
 }
