@@ -3,6 +3,8 @@
 #   tools/setup.sh run   install what is missing, build, start pondera2d in the caller's current directory
 #   tools/setup.sh test  install what is missing, check formatting, build and run the whole test suite,
 #                        then again under AddressSanitizer + UndefinedBehaviorSanitizer
+#   tools/setup.sh package install what is missing, build a release with Debian's hardening flags,
+#                        make the .deb (build/package/package/) and check it with lintian
 set -euo pipefail
 
 mode=${1:-}
@@ -58,8 +60,22 @@ test)
     # Runs that only drive outside programs over files we wrote are left to the pass above.
     (cd "$repo/build/asan" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" -LE external)
     ;;
+package)
+    install_packages
+    # The compiler and linker flags Debian builds its own packages with (hardening included).
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    configure_and_build build/package -DCMAKE_BUILD_TYPE=Release -DPONDERA_BUILD_TESTS=OFF \
+        -DPONDERA_BUILD_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+        "-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+        "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)"
+    (cd "$repo/build/package" && cpack -G DEB)
+    deb=$(ls "$repo"/build/package/package/pondera2d_*.deb)
+    echo "== lintian $deb"
+    lintian --tag-display-limit 0 "$deb"
+    echo "== built $deb"
+    ;;
 *)
-    echo "usage: tools/setup.sh run|test" >&2
+    echo "usage: tools/setup.sh run|test|package" >&2
     exit 2
     ;;
 esac
