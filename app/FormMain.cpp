@@ -1,4 +1,4 @@
-#include "FormMain.h"
+#include "app/FormMain.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,14 +21,14 @@
 #include <cmath>
 #include <new>
 
-#include "AppTitle.h"
-#include "DialogLoad.h"
-#include "FormAbout.h"
-#include "FormInformation.h"
-#include "Graphics.h"
-#include "ModuleMain.h"
-#include "PictureBox.h"
-#include "error.h"
+#include "app/Graphics.h"
+#include "app/ModuleMain.h"
+#include "app/PictureBox.h"
+#include "dialogs/AppTitle.h"
+#include "dialogs/DialogLoad.h"
+#include "dialogs/FormAbout.h"
+#include "dialogs/FormInformation.h"
+#include "model/error.h"
 
 namespace pondera {
 

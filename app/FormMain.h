@@ -9,9 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "ClassEXCEL.h"
-#include "ClassLANDMARK.h"
-#include "ClassSEGMENT.h"
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "store/records/ClassEXCEL.h"
 
 class QAction;
 class QDialog;

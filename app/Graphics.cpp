@@ -1,9 +1,9 @@
-#include "Graphics.h"
+#include "app/Graphics.h"
 
 #include <cmath>
 #include <limits>
 
-#include "error.h"
+#include "model/error.h"
 
 namespace pondera {
 

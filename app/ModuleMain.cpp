@@ -1,4 +1,4 @@
-#include "ModuleMain.h"
+#include "app/ModuleMain.h"
 
 #include <unistd.h>
 
@@ -8,9 +8,9 @@
 #include <csignal>
 #include <memory>
 
-#include "FormMain.h"
-#include "StartOptions.h"
-#include "Translations.h"
+#include "app/FormMain.h"
+#include "app/StartOptions.h"
+#include "app/Translations.h"
 
 namespace pondera {
 

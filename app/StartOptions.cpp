@@ -1,4 +1,4 @@
-#include "StartOptions.h"
+#include "app/StartOptions.h"
 
 #include <unistd.h>
 
@@ -9,7 +9,7 @@
 #include <iostream>
 #include <string_view>
 
-#include "AppTitle.h"
+#include "dialogs/AppTitle.h"
 
 namespace pondera {
 

@@ -1,7 +1,7 @@
 #include <iostream>
 
-#include "ModuleMain.h"
-#include "StartOptions.h"
+#include "app/ModuleMain.h"
+#include "app/StartOptions.h"
 
 int main(int argc, char **argv) {
     // --help and --version answer without a display; anything unknown is refused before a window.

@@ -16,12 +16,12 @@
 #include <filesystem>
 #include <vector>
 
-#include "ClassEXCEL.h"
-#include "FormMain.h"
-#include "ModuleMain.h"
-#include "PictureBox.h"
-#include "generate.h"
-#include "workbook_engine.h"
+#include "app/FormMain.h"
+#include "app/ModuleMain.h"
+#include "app/PictureBox.h"
+#include "store/records/ClassEXCEL.h"
+#include "store/xls/workbook_engine.h"
+#include "tools/workbook/generate.h"
 
 namespace {
 

@@ -7,14 +7,14 @@
 #include <memory>
 #include <string>
 
-#include "ClassEXCEL.h"
-#include "ClassLANDMARK.h"
-#include "ClassSEGMENT.h"
-#include "DialogLoad.h"
-#include "FormAbout.h"
-#include "FormInformation.h"
-#include "generate.h"
-#include "workbook_engine.h"
+#include "dialogs/DialogLoad.h"
+#include "dialogs/FormAbout.h"
+#include "dialogs/FormInformation.h"
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "store/records/ClassEXCEL.h"
+#include "store/xls/workbook_engine.h"
+#include "tools/workbook/generate.h"
 
 using namespace pondera;
 

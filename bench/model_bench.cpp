@@ -1,8 +1,8 @@
 #include <benchmark/benchmark.h>
 
-#include "ClassLANDMARK.h"
-#include "ClassSEGMENT.h"
-#include "demo_landmarks.h"
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "model/demo_landmarks.h"
 
 using pondera::ClassLANDMARK;
 using pondera::ClassSEGMENT;

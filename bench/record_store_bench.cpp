@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "ClassEXCEL.h"
-#include "generate.h"
-#include "workbook_engine.h"
+#include "store/records/ClassEXCEL.h"
+#include "store/xls/workbook_engine.h"
+#include "tools/workbook/generate.h"
 
 namespace {
 

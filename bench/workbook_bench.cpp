@@ -13,10 +13,10 @@
 #include <map>
 #include <string>
 
-#include "generate.h"
-#include "workbook_dump.h"
-#include "workbook_engine.h"
-#include "xls_workbook.h"
+#include "store/xls/workbook_engine.h"
+#include "store/xls/xls_workbook.h"
+#include "tools/workbook/generate.h"
+#include "tools/workbook/workbook_dump.h"
 
 namespace {
 

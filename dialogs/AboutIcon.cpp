@@ -1,4 +1,4 @@
-#include "AboutIcon.h"
+#include "dialogs/AboutIcon.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "DialogLoad.h"
+#include "dialogs/DialogLoad.h"
 
 #include <QKeyEvent>
 #include <QListView>

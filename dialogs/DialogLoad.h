@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <cstdint>
 
-#include "ClassEXCEL.h"
-#include "LoadListSource.h"
+#include "dialogs/LoadListSource.h"
+#include "store/records/ClassEXCEL.h"
 
 class QListView;
 class QPushButton;

@@ -1,7 +1,7 @@
 // The record store as the source of the dialog's list. Kept in its own file so that a program
 // which fills the dialog from another source does not need the store.
-#include "ClassEXCEL.h"
-#include "DialogLoad.h"
+#include "dialogs/DialogLoad.h"
+#include "store/records/ClassEXCEL.h"
 
 namespace pondera {
 

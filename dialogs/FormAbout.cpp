@@ -1,4 +1,4 @@
-#include "FormAbout.h"
+#include "dialogs/FormAbout.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -7,9 +7,9 @@
 #include <QStringDecoder>
 #include <array>
 
-#include "AboutIcon.h"
-#include "AppTitle.h"
-#include "error.h"
+#include "dialogs/AboutIcon.h"
+#include "dialogs/AppTitle.h"
+#include "model/error.h"
 
 namespace pondera {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "SysInfo.h"
+#include "dialogs/SysInfo.h"
 
 class QLabel;
 class QPushButton;

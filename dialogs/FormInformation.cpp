@@ -1,4 +1,4 @@
-#include "FormInformation.h"
+#include "dialogs/FormInformation.h"
 
 #include <QKeyEvent>
 #include <QPushButton>
@@ -6,7 +6,7 @@
 #include <QTextCursor>
 #include <QTextEdit>
 
-#include "InformationTexts.h"
+#include "dialogs/InformationTexts.h"
 
 namespace pondera {
 

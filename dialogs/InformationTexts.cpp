@@ -1,4 +1,4 @@
-#include "InformationTexts.h"
+#include "dialogs/InformationTexts.h"
 
 #include <array>
 

@@ -1,11 +1,11 @@
-#include "SysInfo.h"
+#include "dialogs/SysInfo.h"
 
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
 
-#include "AppTitle.h"
+#include "dialogs/AppTitle.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "SysInfo.h"
+#include "dialogs/SysInfo.h"
 
 namespace pondera {
 

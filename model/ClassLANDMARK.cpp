@@ -1,6 +1,6 @@
-#include "ClassLANDMARK.h"
+#include "model/ClassLANDMARK.h"
 
-#include "error.h"
+#include "model/error.h"
 
 namespace pondera {
 

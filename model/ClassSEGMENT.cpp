@@ -1,6 +1,6 @@
-#include "ClassSEGMENT.h"
+#include "model/ClassSEGMENT.h"
 
-#include "error.h"
+#include "model/error.h"
 
 namespace pondera {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ClassLANDMARK.h"
+#include "model/ClassLANDMARK.h"
 
 namespace pondera {
 

@@ -17,12 +17,12 @@
 #include <cmath>
 #include <memory>
 
-#include "ClassSEGMENT.h"
-#include "FormMain.h"
-#include "ModuleMain.h"
-#include "PictureBox.h"
-#include "demo_landmarks.h"
-#include "workbook_engine.h"
+#include "app/FormMain.h"
+#include "app/ModuleMain.h"
+#include "app/PictureBox.h"
+#include "model/ClassSEGMENT.h"
+#include "model/demo_landmarks.h"
+#include "store/xls/workbook_engine.h"
 
 using namespace pondera;
 

@@ -1,8 +1,8 @@
 #include <QTest>
 #include <cfloat>
 
-#include "Graphics.h"
-#include "error.h"
+#include "app/Graphics.h"
+#include "model/error.h"
 
 using namespace pondera;
 

@@ -1,7 +1,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "PictureBox.h"
+#include "app/PictureBox.h"
 
 using namespace pondera;
 

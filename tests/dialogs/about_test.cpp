@@ -5,9 +5,9 @@
 #include <QtTest>
 #include <map>
 
-#include "AppTitle.h"
-#include "FormAbout.h"
-#include "error.h"
+#include "dialogs/AppTitle.h"
+#include "dialogs/FormAbout.h"
+#include "model/error.h"
 
 using namespace pondera;
 

@@ -10,12 +10,12 @@
 #include <functional>
 #include <memory>
 
-#include "ClassEXCEL.h"
-#include "ClassLANDMARK.h"
-#include "ClassSEGMENT.h"
-#include "DialogLoad.h"
-#include "FormMain.h"
-#include "ModuleMain.h"
+#include "app/FormMain.h"
+#include "app/ModuleMain.h"
+#include "dialogs/DialogLoad.h"
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "store/records/ClassEXCEL.h"
 
 using namespace pondera;
 

@@ -6,7 +6,7 @@
 #include <QtTest>
 #include <vector>
 
-#include "DialogLoad.h"
+#include "dialogs/DialogLoad.h"
 
 using namespace pondera;
 

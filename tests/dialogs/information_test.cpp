@@ -7,7 +7,7 @@
 #include <QTextLayout>
 #include <QtTest>
 
-#include "FormInformation.h"
+#include "dialogs/FormInformation.h"
 
 using namespace pondera;
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <random>
 
-#include "engine_test_util.h"
-#include "xls_workbook.h"
+#include "store/xls/xls_workbook.h"
+#include "tests/engine/engine_test_util.h"
 
 namespace pondera::store {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "engine_test_util.h"
+#include "tests/engine/engine_test_util.h"
 
 namespace pondera::store {
 namespace {

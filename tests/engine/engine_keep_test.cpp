@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "engine_test_util.h"
-#include "error.h"
+#include "model/error.h"
+#include "tests/engine/engine_test_util.h"
 
 namespace pondera::store {
 namespace {

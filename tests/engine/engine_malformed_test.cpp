@@ -5,8 +5,8 @@
 #include <functional>
 #include <random>
 
-#include "engine_test_util.h"
-#include "error.h"
+#include "model/error.h"
+#include "tests/engine/engine_test_util.h"
 
 namespace pondera::store {
 namespace {
@@ -271,7 +271,7 @@ TEST(ReadRecords, EveryCellRecordKind) {
 
 TEST(MalformedFile, MissingFileAndFolderRaise1004) {
     TempDir dir;
-    for (const std::string &path : {dir.file("none.xls"), dir.path()}) {
+    for (const std::string &path : {dir.file("none.xls"), dir.path().string()}) {
         try {
             makeWorkbookEngine()->open(path);
             ADD_FAILURE() << path;

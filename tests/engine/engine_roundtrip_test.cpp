@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-#include "engine_test_util.h"
-#include "error.h"
-#include "xls_workbook.h"
+#include "model/error.h"
+#include "store/xls/xls_workbook.h"
+#include "tests/engine/engine_test_util.h"
 
 namespace pondera::store {
 namespace {

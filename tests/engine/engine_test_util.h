@@ -1,7 +1,5 @@
 #pragma once
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -10,42 +8,17 @@
 
 #include <gtest/gtest.h>
 
-#include "biff_records.h"
-#include "bytes.h"
-#include "cfb.h"
-#include "workbook_engine.h"
+#include "store/xls/biff_records.h"
+#include "store/xls/bytes.h"
+#include "store/xls/cfb.h"
+#include "store/xls/workbook_engine.h"
+#include "tests/support/test_support.h"
 
 namespace pondera::store::test {
 
-// A fresh folder under the system's temporary folder, removed at the end of the test.
-class TempDir {
-  public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "engine-XXXXXX").string();
-        path_ = mkdtemp(tmpl.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string file(const std::string &name) const { return path_ + "/" + name; }
-    const std::string &path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
-inline std::vector<uint8_t> readBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeBytes(const std::string &path, const std::vector<uint8_t> &bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
+using pondera::testing::readBytes;
+using pondera::testing::TempDir;
+using pondera::testing::writeBytes;
 
 // The workbook stream of a compound file.
 inline std::vector<uint8_t> workbookStream(const std::vector<uint8_t> &file) {

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <vector>
 
-#include "fuzz_entry.h"
+#include "tests/fuzz/fuzz_entry.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "fuzz_entry.h"
+#include "tests/fuzz/fuzz_entry.h"
 
 #include <zip.h>
 
@@ -6,8 +6,8 @@
 #include <memory>
 #include <span>
 
-#include "error.h"
-#include "xls_workbook.h"
+#include "model/error.h"
+#include "store/xls/xls_workbook.h"
 
 namespace pondera::fuzz {
 

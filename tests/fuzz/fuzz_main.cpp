@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "fuzz_entry.h"
+#include "tests/fuzz/fuzz_entry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     pondera::fuzz::runWorkbookInput(data, size);

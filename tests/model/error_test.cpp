@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "error.h"
+#include "model/error.h"
 
 using pondera::Error;
 

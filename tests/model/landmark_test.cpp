@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "ClassLANDMARK.h"
-#include "error.h"
-#include "error_number.h"
+#include "model/ClassLANDMARK.h"
+#include "model/error.h"
+#include "tests/support/test_support.h"
 
 using pondera::ClassLANDMARK;
 using pondera::Error;

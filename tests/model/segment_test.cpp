@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "ClassLANDMARK.h"
-#include "ClassSEGMENT.h"
-#include "demo_landmarks.h"
-#include "error.h"
-#include "error_number.h"
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "model/demo_landmarks.h"
+#include "model/error.h"
+#include "tests/support/test_support.h"
 
 using pondera::ClassLANDMARK;
 using pondera::ClassSEGMENT;

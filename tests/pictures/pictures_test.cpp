@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <ostream>
 
-#include "demo_landmarks.h"
-#include "demo_scene.h"
+#include "model/demo_landmarks.h"
+#include "tools/demo-pictures/demo_scene.h"
 
 namespace {
 

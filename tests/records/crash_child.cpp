@@ -17,8 +17,8 @@
 #include <random>
 #include <string>
 
-#include "ClassEXCEL.h"
-#include "error.h"
+#include "model/error.h"
+#include "store/records/ClassEXCEL.h"
 
 namespace {
 

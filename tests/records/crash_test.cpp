@@ -17,7 +17,7 @@
 #include <random>
 #include <sstream>
 
-#include "store_fixture.h"
+#include "tests/records/store_fixture.h"
 
 namespace pondera::testing {
 namespace {
@@ -33,13 +33,11 @@ struct Acknowledged {
 class CrashTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "records-crash-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
+        tempDir = std::make_unique<TempDir>("records-crash");
+        dir = tempDir->path().string();
         engine = std::shared_ptr<store::WorkbookEngine>(store::makeWorkbookEngine());
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    void TearDown() override { tempDir.reset(); }
 
     // Runs one child until killed after delay; returns the complete lines it reported.
     // firstLine is when the first report came (the end of the child's start-up), or -1.
@@ -156,6 +154,7 @@ class CrashTest : public ::testing::Test {
                 << "code " << key.first << " segment " << key.second;
     }
 
+    std::unique_ptr<TempDir> tempDir;
     std::string dir;
     std::shared_ptr<store::WorkbookEngine> engine;
 };

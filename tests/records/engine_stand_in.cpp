@@ -1,5 +1,5 @@
 // Linked with RECORDS_TEST_ENGINE_ONLY: the test engine takes the embedded one's place.
-#include "fake_engine.h"
+#include "tests/records/fake_engine.h"
 
 namespace pondera::store {
 std::unique_ptr<WorkbookEngine> makeWorkbookEngine() {

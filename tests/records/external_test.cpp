@@ -2,7 +2,7 @@
 // (the start-up save) and after it closed (every change of the session).
 #include <cstdio>
 
-#include "store_fixture.h"
+#include "tests/records/store_fixture.h"
 
 namespace pondera::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "fake_engine.h"
+#include "tests/records/fake_engine.h"
 
 #include <algorithm>
 #include <charconv>
@@ -9,7 +9,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "error.h"
+#include "model/error.h"
 
 namespace pondera::testing {
 

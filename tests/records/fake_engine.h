@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "workbook_engine.h"
+#include "store/xls/workbook_engine.h"
 
 // A small stand-in for the workbook engine: cells in maps, saved as a line-per-cell text file
 // (atomically, like the real engine), with switches to make open or save fail. It lets the store

@@ -2,7 +2,7 @@
 // at the last whole entry, never misread.
 #include <gtest/gtest.h>
 
-#include "journal.h"
+#include "store/records/journal.h"
 
 namespace pondera::store {
 namespace {

@@ -7,12 +7,13 @@
 #include <memory>
 #include <string>
 
-#include "ClassEXCEL.h"
-#include "ClassLANDMARK.h"
-#include "ClassSEGMENT.h"
-#include "error.h"
-#include "fake_engine.h"
-#include "workbook_engine.h"
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "model/error.h"
+#include "store/records/ClassEXCEL.h"
+#include "store/xls/workbook_engine.h"
+#include "tests/records/fake_engine.h"
+#include "tests/support/test_support.h"
 
 namespace pondera::testing {
 
@@ -26,16 +27,15 @@ inline std::string engineName(const ::testing::TestParamInfo<EngineKind> &info) 
 class StoreTest : public ::testing::TestWithParam<EngineKind> {
   protected:
     void SetUp() override {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "records-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
+        tempDir = std::make_unique<TempDir>("records");
+        dir = tempDir->path().string();
         fake = std::make_shared<FakeEngine>();
         if (GetParam() == EngineKind::Fake)
             engine = fake;
         else
             engine = std::shared_ptr<store::WorkbookEngine>(store::makeWorkbookEngine());
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    void TearDown() override { tempDir.reset(); }
 
     std::unique_ptr<ClassEXCEL> open() {
         return std::make_unique<ClassEXCEL>(landMark, segment, ClassEXCEL::Options{dir, engine});
@@ -75,6 +75,7 @@ class StoreTest : public ::testing::TestWithParam<EngineKind> {
         });
     }
 
+    std::unique_ptr<TempDir> tempDir;
     std::string dir;
     ClassLANDMARK landMark;
     ClassSEGMENT segment{landMark};

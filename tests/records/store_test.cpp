@@ -4,11 +4,11 @@
 #include <cctype>
 #include <fstream>
 
-#include "demo_landmarks.h"
-#include "error.h"
-#include "journal.h"
-#include "record_paths.h"
-#include "store_fixture.h"
+#include "model/demo_landmarks.h"
+#include "model/error.h"
+#include "store/records/journal.h"
+#include "store/records/record_paths.h"
+#include "tests/records/store_fixture.h"
 
 namespace pondera::testing {
 namespace {

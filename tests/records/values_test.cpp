@@ -3,8 +3,8 @@
 
 #include <clocale>
 
-#include "error.h"
-#include "record_values.h"
+#include "model/error.h"
+#include "store/records/record_values.h"
 
 namespace pondera::store {
 namespace {

@@ -2,9 +2,10 @@
 // shows.
 #include <gtest/gtest.h>
 
-#include "error.h"
-#include "test_support.h"
-#include "workbook_engine.h"
+#include "model/error.h"
+#include "store/xls/workbook_engine.h"
+#include "tests/support/test_support.h"
+#include "tests/workbook_io/fixtures.h"
 
 using pondera::store::CellValue;
 using pondera::store::makeWorkbookEngine;

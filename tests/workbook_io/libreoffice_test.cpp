@@ -1,15 +1,18 @@
 // Headless LibreOffice as an independent reader of what the engine writes (label "external").
 // Each conversion starts LibreOffice once, about half a second with the seeded profile.
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
-#include "error.h"
-#include "generate.h"
-#include "test_support.h"
-#include "workbook_engine.h"
+#include "model/error.h"
+#include "store/xls/workbook_engine.h"
+#include "tests/support/test_support.h"
+#include "tests/workbook_io/fixtures.h"
+#include "tools/workbook/generate.h"
 
 using pondera::store::CellValue;
 using pondera::store::makeWorkbookEngine;

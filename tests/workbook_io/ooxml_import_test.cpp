@@ -3,9 +3,10 @@
 #include <chrono>
 #include <map>
 
-#include "error.h"
-#include "ooxml_import.h"
-#include "test_support.h"
+#include "model/error.h"
+#include "store/xls/ooxml_import.h"
+#include "tests/support/test_support.h"
+#include "tests/workbook_io/fixtures.h"
 
 using pondera::Error;
 using pondera::store::CellValue;

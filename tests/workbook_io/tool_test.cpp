@@ -4,8 +4,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "demo_landmarks.h"
-#include "test_support.h"
+#include "model/demo_landmarks.h"
+#include "tests/support/test_support.h"
+#include "tests/workbook_io/fixtures.h"
 
 using pondera::testing::fixture;
 using pondera::testing::runCommand;

@@ -1,4 +1,4 @@
-#include "demo_scene.h"
+#include "tools/demo-pictures/demo_scene.h"
 
 #include <QLinearGradient>
 #include <QPainter>

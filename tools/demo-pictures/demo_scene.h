@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QPointF>
 
-#include "demo_landmarks.h"
+#include "model/demo_landmarks.h"
 
 namespace pondera::demo {
 

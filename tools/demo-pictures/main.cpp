@@ -7,8 +7,8 @@
 #include <QImageWriter>
 #include <cstdio>
 
-#include "demo_landmarks.h"
-#include "demo_scene.h"
+#include "model/demo_landmarks.h"
+#include "tools/demo-pictures/demo_scene.h"
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);

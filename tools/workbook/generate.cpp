@@ -1,11 +1,11 @@
-#include "generate.h"
+#include "tools/workbook/generate.h"
 
 #include <random>
 
-#include "ClassLANDMARK.h"
-#include "ClassSEGMENT.h"
-#include "demo_landmarks.h"
-#include "error.h"
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "model/demo_landmarks.h"
+#include "model/error.h"
 
 namespace pondera::tool {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "workbook_engine.h"
+#include "store/xls/workbook_engine.h"
 
 namespace pondera::tool {
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "error.h"
-#include "generate.h"
-#include "workbook_dump.h"
-#include "workbook_engine.h"
+#include "model/error.h"
+#include "store/xls/workbook_engine.h"
+#include "tools/workbook/generate.h"
+#include "tools/workbook/workbook_dump.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "workbook_dump.h"
+#include "tools/workbook/workbook_dump.h"
 
 #include <charconv>
 #include <vector>
 
-#include "error.h"
-#include "xls_workbook.h"
+#include "model/error.h"
+#include "store/xls/xls_workbook.h"
 
 namespace pondera::tool {
 

@@ -3,8 +3,8 @@
 #include <ostream>
 #include <string>
 
-#include "cell_value.h"
-#include "workbook_engine.h"
+#include "store/xls/cell_value.h"
+#include "store/xls/workbook_engine.h"
 
 namespace pondera::tool {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "bytes.h"
+#include "store/xls/bytes.h"
 
 namespace pondera::store::biff {
 

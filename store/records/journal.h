@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cell_value.h"
+#include "store/xls/cell_value.h"
 
 // The change journal of the record store: one entry per cell write, appended beside the
 // workbook and flushed at each commit, so that a crash loses nothing the store acknowledged.

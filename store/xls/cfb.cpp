@@ -1,9 +1,9 @@
-#include "cfb.h"
+#include "store/xls/cfb.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "bytes.h"
+#include "store/xls/bytes.h"
 
 namespace pondera::store {
 

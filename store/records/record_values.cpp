@@ -1,9 +1,9 @@
-#include "record_values.h"
+#include "store/records/record_values.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "error.h"
+#include "model/error.h"
 
 namespace pondera::store {
 

@@ -1,6 +1,6 @@
-#include "bytes.h"
+#include "store/xls/bytes.h"
 
-#include "error.h"
+#include "model/error.h"
 
 namespace pondera::store {
 

@@ -1,4 +1,4 @@
-#include "file_lock.h"
+#include "store/platform/file_lock.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "error.h"
+#include "model/error.h"
 
 namespace pondera::store {
 

@@ -1,4 +1,4 @@
-#include "xls_workbook.h"
+#include "store/xls/xls_workbook.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,10 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "bytes.h"
-#include "cfb.h"
-#include "error.h"
-#include "ooxml_import.h"
+#include "model/error.h"
+#include "store/xls/bytes.h"
+#include "store/xls/cfb.h"
+#include "store/xls/ooxml_import.h"
 
 namespace pondera::store {
 

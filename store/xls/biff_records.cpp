@@ -1,4 +1,4 @@
-#include "biff_records.h"
+#include "store/xls/biff_records.h"
 
 #include <charconv>
 #include <cmath>

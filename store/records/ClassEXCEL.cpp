@@ -1,16 +1,16 @@
-#include "ClassEXCEL.h"
+#include "store/records/ClassEXCEL.h"
 
 #include <algorithm>
 #include <array>
 #include <ctime>
 #include <filesystem>
 
-#include "demo_landmarks.h"
-#include "error.h"
-#include "file_lock.h"
-#include "journal.h"
-#include "record_paths.h"
-#include "record_values.h"
+#include "model/demo_landmarks.h"
+#include "model/error.h"
+#include "store/platform/file_lock.h"
+#include "store/records/journal.h"
+#include "store/records/record_paths.h"
+#include "store/records/record_values.h"
 
 namespace pondera {
 

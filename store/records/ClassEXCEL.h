@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "ClassLANDMARK.h"
-#include "ClassSEGMENT.h"
-#include "workbook_engine.h"
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "store/xls/workbook_engine.h"
 
 namespace pondera {
 

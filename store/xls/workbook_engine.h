@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "cell_value.h"
+#include "store/xls/cell_value.h"
 
 namespace pondera::store {
 

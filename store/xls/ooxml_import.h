@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cell_value.h"
+#include "store/xls/cell_value.h"
 
 namespace pondera::store {
 

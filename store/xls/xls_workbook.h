@@ -14,8 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "biff_records.h"
-#include "workbook_engine.h"
+#include "store/xls/biff_records.h"
+#include "store/xls/workbook_engine.h"
 
 namespace pondera::store {
 

@@ -1,4 +1,4 @@
-#include "ooxml_import.h"
+#include "store/xls/ooxml_import.h"
 
 #include <expat.h>
 #include <zip.h>
@@ -12,7 +12,7 @@
 #include <optional>
 #include <string_view>
 
-#include "error.h"
+#include "model/error.h"
 
 // Reads the values of an OOXML workbook: the zip package is opened in memory with libzip and
 // every XML part is streamed through expat, so a large sheet never sits in memory as text.

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cell_value.h"
+#include "store/xls/cell_value.h"
 
 // Reading a cell as the record store needs it, converting the way the spreadsheet did when the
 // value of a cell was assigned to a 16-bit integer, a single-precision number or text. The

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "file_lock.h"
+#include "store/platform/file_lock.h"
 
 // Where the record store keeps its files, from the current directory d.
 namespace pondera::store {

@@ -1,4 +1,4 @@
-#include "journal.h"
+#include "store/records/journal.h"
 
 #include <array>
 #include <bit>
