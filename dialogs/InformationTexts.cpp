@@ -1,8 +1,16 @@
 #include "dialogs/InformationTexts.h"
 
+#include <QCoreApplication>
 #include <array>
 
+#include "dialogs/ModelNames.h"
+
 namespace pondera {
+
+// Translation context of the help text.
+struct Information {
+    Q_DECLARE_TR_FUNCTIONS(pondera::Information)
+};
 
 namespace {
 
@@ -15,36 +23,58 @@ QString Leaders(int count) {
     return QStringLiteral("・").repeated(count);
 }
 
+// Width in half-width columns of the window's monospaced font: full-width characters take two.
+int Columns(const QString &text) {
+    int columns = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool halfWidth = u < 0x1100 || (u >= 0xFF61 && u <= 0xFFDC);
+        columns += halfWidth ? 1 : 2;
+    }
+    return columns;
+}
+
+// What brings `text` to `ems` ems with `fill` (one em each), a half-width blank first when an
+// odd number of columns is left; nothing when the text is already as wide. The Japanese texts
+// always leave an even number.
+QString PadTo(const QString &text, int ems, const QString &fill) {
+    const int left = 2 * ems - Columns(text);
+    if (left <= 0) return {};
+    return (left % 2 ? QStringLiteral(" ") : QString()) + fill.repeated(left / 2);
+}
+
 QStringList UsageColumn() {
     QStringList l;
-    l << QStringLiteral("使用方法") << QString();
-    l << QStringLiteral("１．新規に解析する写真を追加するとき") << QString();
-    l << Fw(4) + QStringLiteral("（１）「Project」　→　「New」を実行します。");
-    l << Fw(4) + QStringLiteral(
+    l << Information::tr("使用方法") << QString();
+    l << Information::tr("１．新規に解析する写真を追加するとき") << QString();
+    l << Fw(4) + Information::tr("（１）「Project」　→　「New」を実行します。");
+    l << Fw(4) + Information::tr(
                      "（２）「Picture」　→　「Load Picture」を実行して、写真を読み込みます。");
-    l << Fw(4) + QStringLiteral("（３）「Male」または「Female」をチェックして、性別を入力します。");
-    l << Fw(4) + QStringLiteral(
+    l << Fw(4) +
+             Information::tr("（３）「Male」または「Female」をチェックして、性別を入力します。");
+    l << Fw(4) + Information::tr(
                      "（４）LandMarkの左横の○印をチェックして、入力するLandMarkを選択します。");
-    l << QString() << QStringLiteral("２．既に解析しているデータを読み込むとき") << QString();
-    l << Fw(4) + QStringLiteral("（１）「Load」を実行して、読み込むデータを選択します。");
-    l << QString() << QStringLiteral("３．終了するとき") << QString();
-    l << Fw(4) + QStringLiteral("（１）「Quit」を実行します。");
-    l << QString() << QString() << QStringLiteral("注意") << QString();
-    l << QStringLiteral("１．データファイルは、PONDERA2D_2010.xlsに保存されます。") << QString();
+    l << QString() << Information::tr("２．既に解析しているデータを読み込むとき") << QString();
+    l << Fw(4) + Information::tr("（１）「Load」を実行して、読み込むデータを選択します。");
+    l << QString() << Information::tr("３．終了するとき") << QString();
+    l << Fw(4) + Information::tr("（１）「Quit」を実行します。");
+    l << QString() << QString() << Information::tr("注意") << QString();
+    l << Information::tr("１．データファイルは、PONDERA2D_2010.xlsに保存されます。") << QString();
     // Sheet name + "シート" padded to eight ems, then what the sheet holds.
-    l << Fw(2) + QStringLiteral("IDシート") + Fw(4) +
-             QStringLiteral("性別、画像ファイル名、メモ、重心が記録されます。");
-    l << Fw(2) + QStringLiteral("LANDMARKシート") + Fw(1) +
-             QStringLiteral("LandMarkデータが保存されます。");
-    l << Fw(2) + QStringLiteral("COGSシート") + Fw(3) +
-             QStringLiteral("セグメントデータが保存されます。");
-    l << QString() << QStringLiteral("２．LANDMARKの構成") << QString();
-    l << QStringLiteral("  頭頂、顎、胸骨、恥骨");
-    l << QStringLiteral("  右肩関節、右肘関節、右手関節、右指");
-    l << QStringLiteral("  左肩関節、左肘関節、左手関節、左指");
-    l << QStringLiteral("  右股関節、右膝関節、右足関節、右踵、右足");
-    l << QStringLiteral("  左股関節、左膝関節、左足関節、左踵、左足");
-    l << QString() << QStringLiteral("３．SEGMENTの構成とLANDMARK") << QString();
+    const auto sheetLine = [&l](const QString &sheet, const QString &holds) {
+        l << Fw(2) + sheet + PadTo(sheet, 8, kFw) + holds;
+    };
+    sheetLine(Information::tr("IDシート"),
+              Information::tr("性別、画像ファイル名、メモ、重心が記録されます。"));
+    sheetLine(Information::tr("LANDMARKシート"), Information::tr("LandMarkデータが保存されます。"));
+    sheetLine(Information::tr("COGSシート"), Information::tr("セグメントデータが保存されます。"));
+    l << QString() << Information::tr("２．LANDMARKの構成") << QString();
+    l << Information::tr("  頭頂、顎、胸骨、恥骨");
+    l << Information::tr("  右肩関節、右肘関節、右手関節、右指");
+    l << Information::tr("  左肩関節、左肘関節、左手関節、左指");
+    l << Information::tr("  右股関節、右膝関節、右足関節、右踵、右足");
+    l << Information::tr("  左股関節、左膝関節、左足関節、左踵、左足");
+    l << QString() << Information::tr("３．SEGMENTの構成とLANDMARK") << QString();
 
     struct Segment {
         const char *name, *proximal, *distal;
@@ -68,19 +98,20 @@ QStringList UsageColumn() {
         {"左足", "左踵", "左足"},
     }};
     for (const Segment &s : kSegments) {
-        const QString name = QString::fromUtf8(s.name);
+        const QString name = SegmentNameText(s.name);
         // Name and leaders together take eight ems, so the landmark names start in one column.
-        l << Fw(2) + name + kFw + Leaders(8 - static_cast<int>(name.size())) + kFw +
-                 QString::fromUtf8(s.proximal) + QStringLiteral("－") + QString::fromUtf8(s.distal);
+        l << Fw(2) + name + kFw + PadTo(name, 8, Leaders(1)) + kFw +
+                 Information::tr("%1－%2").arg(LandMarkNameText(s.proximal),
+                                               LandMarkNameText(s.distal));
     }
     return l;
 }
 
 QStringList CoefficientTable() {
     QStringList l;
-    l << QStringLiteral("係数の出典：松井秀治（1958）");
-    l << QStringLiteral("                男性                 女性");
-    l << QStringLiteral("          質量比  重心位置      質量比  重心位置");
+    l << Information::tr("係数の出典：松井秀治（1958）");
+    l << Information::tr("                男性                 女性");
+    l << Information::tr("          質量比  重心位置      質量比  重心位置");
     struct Row {
         const char *part, *maleMass, *malePos, *femaleMass, *femalePos;
     };
@@ -96,11 +127,11 @@ QStringList CoefficientTable() {
         {"足", "0.038", "0.50", "0.030", "0.50"},
     }};
     for (const Row &r : kRows) {
-        const QString part = QString::fromUtf8(r.part);
+        const QString part = SegmentNameText(r.part);
         // Part and leaders take four ems; values are all five or four half-width characters.
-        l << QStringLiteral("   ") + part + Leaders(4 - static_cast<int>(part.size())) +
-                 QLatin1String(r.maleMass) + Leaders(2) + QLatin1String(r.malePos) + Leaders(4) +
-                 QLatin1String(r.femaleMass) + Leaders(2) + QLatin1String(r.femalePos);
+        l << QStringLiteral("   ") + part + PadTo(part, 4, Leaders(1)) + QLatin1String(r.maleMass) +
+                 Leaders(2) + QLatin1String(r.malePos) + Leaders(4) + QLatin1String(r.femaleMass) +
+                 Leaders(2) + QLatin1String(r.femalePos);
     }
     return l;
 }
@@ -108,22 +139,22 @@ QStringList CoefficientTable() {
 QStringList MethodColumn() {
     QStringList l;
     l << QStringLiteral(" ");
-    l << QStringLiteral("４．座標系") << QString();
-    l << Fw(3) + QStringLiteral("画像データの左下端が原点（0,0）です。");
-    l << Fw(3) + QStringLiteral("横－ｘ軸");
-    l << Fw(3) + QStringLiteral("縦－ｚ軸");
-    l << QString() << QStringLiteral("５．使用する画像データ") << QString();
-    l << Fw(3) + QStringLiteral("ビットマップ形式またはJPEG形式のファイルをご使用ください。");
-    l << Fw(3) + QStringLiteral("６４０×４８０ピクセルの画像が最適です。");
-    l << QString() << QStringLiteral("６．計算方法") << QString();
-    l << Fw(2) + QStringLiteral("（１）各LandMark座標入力");
-    l << Fw(2) + QStringLiteral("（２）各SEGMENTの近位端LandMark座標と遠位端LandMark座標を検索");
-    l << Fw(2) + QStringLiteral("（３）各SEGMENTの重心座標を計算");
-    l << Fw(2) + QStringLiteral("（４）各SEGMENTの重心座標から全体の重心座標を計算");
-    l << Fw(2) + QStringLiteral("（５）計算式");
+    l << Information::tr("４．座標系") << QString();
+    l << Fw(3) + Information::tr("画像データの左下端が原点（0,0）です。");
+    l << Fw(3) + Information::tr("横－ｘ軸");
+    l << Fw(3) + Information::tr("縦－ｚ軸");
+    l << QString() << Information::tr("５．使用する画像データ") << QString();
+    l << Fw(3) + Information::tr("ビットマップ形式またはJPEG形式のファイルをご使用ください。");
+    l << Fw(3) + Information::tr("６４０×４８０ピクセルの画像が最適です。");
+    l << QString() << Information::tr("６．計算方法") << QString();
+    l << Fw(2) + Information::tr("（１）各LandMark座標入力");
+    l << Fw(2) + Information::tr("（２）各SEGMENTの近位端LandMark座標と遠位端LandMark座標を検索");
+    l << Fw(2) + Information::tr("（３）各SEGMENTの重心座標を計算");
+    l << Fw(2) + Information::tr("（４）各SEGMENTの重心座標から全体の重心座標を計算");
+    l << Fw(2) + Information::tr("（５）計算式");
     l << QString();
-    l << Fw(4) + QStringLiteral("m(i)     ：各セグメントの相対的質量");
-    l << Fw(4) + QStringLiteral("x(i),z(i)：各セグメントの相対的重心位置");
+    l << Fw(4) + Information::tr("m(i)     ：各セグメントの相対的質量");
+    l << Fw(4) + Information::tr("x(i),z(i)：各セグメントの相対的重心位置");
     // Each formula is a fraction over three lines; numerator and denominator are centred over the
     // bar of nine rules that follows "COGx = ".
     const QString numeratorIndent = QString(15, QLatin1Char(' '));
@@ -136,15 +167,15 @@ QStringList MethodColumn() {
         l << Fw(4) + QStringLiteral("COG") + axis + QStringLiteral(" = ") + bar;
         l << denominatorIndent + QStringLiteral("∑ ( m(i) )");
     }
-    l << QString() << QString() << QStringLiteral("７．精度") << QString();
-    l << Fw(2) + QStringLiteral("①各セグメントの相対的質量(*)");
-    l << Fw(2) + QStringLiteral("②各セグメントの相対的重心位置(*)");
-    l << Fw(2) + QStringLiteral("③画像のゆがみ（レンズ特性、撮影方法）");
-    l << Fw(2) + QStringLiteral("④マウスによるLandMark座標入力");
-    l << Fw(2) + QStringLiteral("に依存します。");
+    l << QString() << QString() << Information::tr("７．精度") << QString();
+    l << Fw(2) + Information::tr("①各セグメントの相対的質量(*)");
+    l << Fw(2) + Information::tr("②各セグメントの相対的重心位置(*)");
+    l << Fw(2) + Information::tr("③画像のゆがみ（レンズ特性、撮影方法）");
+    l << Fw(2) + Information::tr("④マウスによるLandMark座標入力");
+    l << Fw(2) + Information::tr("に依存します。");
     l << QString() << QString();
-    l << Fw(2) + QStringLiteral("あまり精度が良いものではありません。");
-    l << Fw(2) + QStringLiteral("しかし、おおよその重心位置を知ることができます。");
+    l << Fw(2) + Information::tr("あまり精度が良いものではありません。");
+    l << Fw(2) + Information::tr("しかし、おおよその重心位置を知ることができます。");
     return l;
 }
 
@@ -159,7 +190,7 @@ QStringList InformationMemoLines(int index) {
         case 2:
             return MethodColumn();
         case 3:
-            return {QStringLiteral("(*)松井秀治（1958）")};
+            return {Information::tr("(*)松井秀治（1958）")};
         default:
             return {};
     }
