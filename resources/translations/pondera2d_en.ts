@@ -20,7 +20,7 @@
     </message>
     <message>
         <source>ｼｽﾃﾑ情報(&amp;S)...</source>
-        <translation>&amp;System Info...</translation>
+        <translation>&amp;System Info</translation>
     </message>
     <message>
         <source>画像に写っている人体の重心位置を計算します。</source>
