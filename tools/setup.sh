@@ -6,6 +6,8 @@
 #   tools/setup.sh pose-model [BUILD_DIR]
 #                        fetch, check and convert the pose network again into BUILD_DIR (default
 #                        build/release), e.g. after a build made without network
+#   tools/setup.sh package install what is missing, build a release with Debian's hardening flags,
+#                        make the .deb (build/package/package/) and check it with lintian
 set -euo pipefail
 
 mode=${1:-}
@@ -17,7 +19,7 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-# The packages of the lists named (run, test) in tools/packages.txt.
+# The packages of the lists named (run, test, package) in tools/packages.txt.
 package_list() {
     awk -v want=" $* " '
         /^\s*(#|$)/ { next }
@@ -69,7 +71,7 @@ run)
     exec "$repo/build/release/app/pondera2d"
     ;;
 test)
-    install_packages run test
+    install_packages run test package
     check_format
     echo "== build and test (warnings are errors)"
     configure_and_build build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPONDERA_WERROR=ON
@@ -81,7 +83,7 @@ test)
     (cd "$repo/build/asan" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" -LE external)
     ;;
 pose-model)
-    install_packages
+    install_packages run
     dir=${2:-build/release}
     [ -f "$repo/$dir/CMakeCache.txt" ] || cmake -S "$repo" -B "$repo/$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DPONDERA_BUILD_TESTS=OFF -DPONDERA_BUILD_BENCH=OFF >/dev/null
@@ -94,8 +96,22 @@ pose-model)
         exit 1
     fi
     ;;
+package)
+    install_packages run package
+    # The compiler and linker flags Debian builds its own packages with (hardening included).
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    configure_and_build build/package -DCMAKE_BUILD_TYPE=Release -DPONDERA_BUILD_TESTS=OFF \
+        -DPONDERA_BUILD_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+        "-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+        "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)"
+    (cd "$repo/build/package" && cpack -G DEB)
+    deb=$(ls "$repo"/build/package/package/pondera2d_*.deb)
+    echo "== lintian $deb"
+    lintian --tag-display-limit 0 "$deb"
+    echo "== built $deb"
+    ;;
 *)
-    echo "usage: tools/setup.sh run|test|pose-model [BUILD_DIR]" >&2
+    echo "usage: tools/setup.sh run|test|package|pose-model [BUILD_DIR]" >&2
     exit 2
     ;;
 esac

@@ -30,6 +30,14 @@ constexpr const char *kUsage =
     "                          | detect PHOTO... [--into WORKBOOK --sex 0|1]\n"
     "                          | export-csv WORKBOOK OUT.csv";
 
+constexpr const char *kHelp =
+    "  dump FILE                  every sheet's cells as tab-separated UTF-8 text\n"
+    "  copy IN OUT                load IN and save it as OUT, as the program does at start\n"
+    "  generate OUT --records N   a workbook in the program's layout with N records (4 to 32767)\n"
+    "  --help, --version          this text, the version\n"
+    "\n"
+    "Exit status: 0 success, 1 failure (\"pondera2d-workbook: error N: reason\"), 2 wrong usage.\n";
+
 int usage(const std::string &why) {
     std::cerr << "pondera2d-workbook: " << why << "\n" << kUsage << "\n";
     return 2;
@@ -104,6 +112,14 @@ int run(const std::vector<std::string> &args) {
 int main(int argc, char **argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return usage("no command given");
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << kUsage << "\n\n" << kHelp;
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "pondera2d-workbook " << PONDERA_VERSION << "\n";
+        return 0;
+    }
     try {
         return run(args);
     } catch (const pondera::Error &e) {
