@@ -3,6 +3,11 @@
 #   tools/setup.sh run   install what is missing, build, start pondera2d in the caller's current directory
 #   tools/setup.sh test  install what is missing, check formatting, build and run the whole test suite,
 #                        then again under AddressSanitizer + UndefinedBehaviorSanitizer
+#   tools/setup.sh pose-model [BUILD_DIR]
+#                        fetch, check and convert the pose network again into BUILD_DIR (default
+#                        build/release), e.g. after a build made without network
+#   tools/setup.sh package install what is missing, build a release with Debian's hardening flags,
+#                        make the .deb (build/package/package/) and check it with lintian
 set -euo pipefail
 
 mode=${1:-}
@@ -14,7 +19,7 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-# The packages of the lists named (run, test) in tools/packages.txt.
+# The packages of the lists named (run, test, package) in tools/packages.txt.
 package_list() {
     awk -v want=" $* " '
         /^\s*(#|$)/ { next }
@@ -29,6 +34,8 @@ install_packages() { # list names...
     for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
+    # The pose network is fetched with npm at build time; Debian's npm only where there is none at all.
+    command -v npm >/dev/null 2>&1 || missing+=(npm)
     if [ ${#missing[@]} -gt 0 ]; then
         echo "== installing: ${missing[*]}"
         as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
@@ -64,7 +71,7 @@ run)
     exec "$repo/build/release/app/pondera2d"
     ;;
 test)
-    install_packages run test
+    install_packages run test package
     check_format
     echo "== build and test (warnings are errors)"
     configure_and_build build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPONDERA_WERROR=ON
@@ -75,8 +82,36 @@ test)
     # Runs that only drive outside programs over files we wrote are left to the pass above.
     (cd "$repo/build/asan" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" -LE external)
     ;;
+pose-model)
+    install_packages run
+    dir=${2:-build/release}
+    [ -f "$repo/$dir/CMakeCache.txt" ] || cmake -S "$repo" -B "$repo/$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DPONDERA_BUILD_TESTS=OFF -DPONDERA_BUILD_BENCH=OFF >/dev/null
+    rm -f "$repo/$dir/pose-model/pose-model.stamp" "$repo/$dir/pose-model/pose_landmark_full.unavailable"
+    cmake --build "$repo/$dir" --target pose_model
+    if [ -f "$repo/$dir/pose-model/pose_landmark_full.onnx" ]; then
+        echo "== pose network ready: $repo/$dir/pose-model/pose_landmark_full.onnx"
+    else
+        echo "== pose network not built: $(cat "$repo/$dir/pose-model/pose_landmark_full.unavailable" 2>/dev/null)" >&2
+        exit 1
+    fi
+    ;;
+package)
+    install_packages run package
+    # The compiler and linker flags Debian builds its own packages with (hardening included).
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    configure_and_build build/package -DCMAKE_BUILD_TYPE=Release -DPONDERA_BUILD_TESTS=OFF \
+        -DPONDERA_BUILD_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+        "-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+        "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)"
+    (cd "$repo/build/package" && cpack -G DEB)
+    deb=$(ls "$repo"/build/package/package/pondera2d_*.deb)
+    echo "== lintian $deb"
+    lintian --tag-display-limit 0 "$deb"
+    echo "== built $deb"
+    ;;
 *)
-    echo "usage: tools/setup.sh run|test" >&2
+    echo "usage: tools/setup.sh run|test|package|pose-model [BUILD_DIR]" >&2
     exit 2
     ;;
 esac
