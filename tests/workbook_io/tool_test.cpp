@@ -1,5 +1,6 @@
 // pondera2d-workbook as a user runs it: its output, the files it writes, its exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <sstream>
@@ -66,6 +67,19 @@ TEST(WorkbookTool, GenerateWritesTheProgramLayout) {
     // Every record row is full: code and 15 x/z pairs.
     for (size_t r = 2; r < cogs.size(); ++r)
         EXPECT_EQ(std::count(cogs[r].begin(), cogs[r].end(), '\t'), 30) << cogs[r];
+}
+
+// A FIFO would block an open for reading until a writer comes; dump refuses it at once.
+TEST(WorkbookTool, DumpRefusesWhatIsNotARegularFile) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "pipe.xls").c_str(), 0644), 0);
+    std::filesystem::create_directory(dir / "folder.xls");
+    for (const char *name : {"pipe.xls", "folder.xls"}) {
+        RunResult r = runCommand("timeout 20 " + std::string(PONDERA_WORKBOOK_TOOL) + " dump " +
+                                 shellQuote(dir / name));
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_NE(r.err.find("error 1004"), std::string::npos) << r.err;
+    }
 }
 
 TEST(WorkbookTool, CopyKeepsEveryValue) {
