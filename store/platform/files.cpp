@@ -106,6 +106,21 @@ int copyExclusive(const std::string &from, const std::string &to, mode_t mode,
     return err;
 }
 
+// Opens path and takes its exclusive lock without waiting: the descriptor, or -1 when another
+// process holds the lock; other failures throw.
+int openLocked(const std::string &path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) throwErrno("Cannot open", path);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int e = errno;
+        ::close(fd);
+        if (e == EWOULDBLOCK) return -1;
+        errno = e;
+        throwErrno("Cannot lock", path);
+    }
+    return fd;
+}
+
 FileKind kindOfMode(mode_t mode) {
     if (S_ISREG(mode)) return FileKind::Regular;
     if (S_ISDIR(mode)) return FileKind::Directory;
@@ -174,15 +189,8 @@ bool LockedFile::open(const std::string &path) {
     // closes the store); a lock on a removed file guards nothing, so check and try again.
     for (int attempt = 0; attempt < 100; ++attempt) {
         const bool existed = ::access(path.c_str(), F_OK) == 0;
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0) throwErrno("Cannot open", path);
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            const int e = errno;
-            ::close(fd);
-            if (e == EWOULDBLOCK) return false;
-            errno = e;
-            throwErrno("Cannot lock", path);
-        }
+        const int fd = openLocked(path, O_RDWR | O_CREAT);
+        if (fd < 0) return false;
         fd_ = fd;
         path_ = path;
         if (stillNamed()) {
@@ -272,17 +280,8 @@ FolderLock::~FolderLock() {
 
 bool FolderLock::lock(const std::string &folder) {
     unlock();
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) throwErrno("Cannot open", folder);
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int e = errno;
-        ::close(fd);
-        if (e == EWOULDBLOCK) return false;
-        errno = e;
-        throwErrno("Cannot lock", folder);
-    }
-    fd_ = fd;
-    return true;
+    fd_ = openLocked(folder, O_RDONLY | O_DIRECTORY);
+    return fd_ >= 0;
 }
 
 void FolderLock::unlock() {
