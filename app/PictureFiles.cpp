@@ -81,13 +81,15 @@ QImage LoadPicture(const QString &name) {
 }
 
 std::unique_ptr<QFileDialog> MakePictureFileDialog(QWidget *owner) {
-    auto dialog = std::make_unique<QFileDialog>(owner, QStringLiteral("画像ファイルを選択"),
-                                                QCoreApplication::applicationDirPath());
+    auto dialog = std::make_unique<QFileDialog>(
+        owner, QCoreApplication::translate("pondera::PictureFiles", "画像ファイルを選択"),
+        QCoreApplication::applicationDirPath());
     // The same dialog everywhere, so the filter behaves alike on every desktop.
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
     // Show the description only; the patterns behind it also take .jpeg, in any letter case.
     dialog->setOption(QFileDialog::HideNameFilterDetails, true);
-    dialog->setNameFilter(QStringLiteral("画像ファイル(*.bmp,*.jpg) (*.bmp *.jpg *.jpeg)"));
+    dialog->setNameFilter(QCoreApplication::translate(
+        "pondera::PictureFiles", "画像ファイル(*.bmp,*.jpg) (*.bmp *.jpg *.jpeg)"));
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setWindowModality(Qt::WindowModal);
@@ -109,7 +111,8 @@ QStringList WriteDemoPictures(const QString &folder) {
         try {
             saveBitmap(QString::fromUtf8(resource), path);
         } catch (const Error &e) {
-            failures << QStringLiteral(
+            failures << QCoreApplication::translate(
+                            "pondera::PictureFiles",
                             "エラー番号 %1\nデモ画像 %2 を書き込めませんでした。"
                             "デモの記録は画像なしで表示されます。\n(%3)")
                             .arg(e.number())
