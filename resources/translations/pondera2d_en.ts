@@ -32,6 +32,17 @@
     </message>
 </context>
 <context>
+    <name>pondera::ExportCommands</name>
+    <message>
+        <source>ファイルを保存できませんでした。%1 は書かれていません（同じ名前の既存のファイルはそのままです）。</source>
+        <translation>The file could not be saved. %1 was not written (an existing file of that name is left as it was).</translation>
+    </message>
+    <message>
+        <source>印刷できませんでした。</source>
+        <translation>Printing failed.</translation>
+    </message>
+</context>
+<context>
     <name>pondera::FormAbout</name>
     <message>
         <source>現時点ではｼｽﾃﾑ情報を使用できません</source>
