@@ -13,14 +13,8 @@ if(pondera_qm_files)
     install(FILES ${pondera_qm_files} DESTINATION ${PONDERA_INSTALL_DATA_DIR}/translations)
 endif()
 
-# Model files of the pose detector: a build that makes one appends it to this property
-#   set_property(GLOBAL APPEND PROPERTY PONDERA_POSE_MODEL_FILES <file>)
-# and the installation carries it under <datadir>/pondera2d/models. A build without one
-# installs no model.
-get_property(pondera_pose_models GLOBAL PROPERTY PONDERA_POSE_MODEL_FILES)
-if(pondera_pose_models)
-    install(FILES ${pondera_pose_models} DESTINATION ${PONDERA_INSTALL_DATA_DIR}/models)
-endif()
+# The pose network and its licence are installed by the pose build (cmake/PoseBuild.cmake) into
+# <datadir>/pondera2d when it made them.
 
 # Desktop integration.
 set(pondera_desktop ${PROJECT_SOURCE_DIR}/resources/desktop)
