@@ -33,6 +33,7 @@ namespace pondera {
 namespace {
 
 const QColor kMagenta(128, 0, 128);
+const QColor kCheckColour(255, 140, 0);
 
 // A float as general decimal text: up to seven significant digits, no trailing zeros.
 QString generalText(float value) {
@@ -90,6 +91,7 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
     buildMenus();
     buildControls();
     connectControls();
+    setUpDetection();
     resize(scale_.pixels(kClientWidthTwips),
            scale_.pixels(kClientHeightTwips) + menuBar()->sizeHint().height());
     Form_Load();
@@ -125,7 +127,9 @@ void FormMain::buildMenus() {
                         {&MenuLoad_, "Load", "Load(&L)", Qt::Key_L, &FormMain::Load_Click},
                         {&MenuQuit_, "Quit", "Quit(&Q)", Qt::Key_Q, &FormMain::Quit_Click}});
     addMenu("Picture", {{&MenuLoad_Picture_, "Load_Picture", "Load Picture(&P)", Qt::Key_P,
-                         &FormMain::Load_Picture_Click}});
+                         &FormMain::Load_Picture_Click},
+                        {&MenuDetect_Landmarks_, "Detect_Landmarks", "Detect Landmarks(&D)",
+                         Qt::Key_D, &FormMain::Detect_Landmarks_Click}});
     addMenu("Help", {{&MenuInformation_, "Information", "Information(&I)", Qt::Key_I,
                       &FormMain::Information_Click},
                      {&MenuAbout_, "About", "About(&V)", Qt::Key_V, &FormMain::About_Click}});
@@ -340,6 +344,8 @@ void FormMain::Picture1_MouseDown(int16_t, int16_t, float X, float Y) {
         const auto [x, z] = session_->Digitize(curLandMarkNum_, X, Y);
         TextX_[curLandMarkNum_]->setText(generalText(x));
         TextZ_[curLandMarkNum_]->setText(generalText(z));
+        placedDuringDetection_[curLandMarkNum_] = true;
+        setNeedsCheck(curLandMarkNum_, false);
         RedrawPicture();
     });
 }
@@ -362,6 +368,14 @@ void FormMain::RedrawPicture() {
             Picture1_->Circle(px, py, 4, fore);
         else
             cross(px, py, 8, fore);
+        if (needsCheck_[i]) {
+            // A detected landmark to confirm: an orange square around its mark.
+            const float r = 6;
+            Picture1_->Line(px - r, py - r, px + r, py - r, kCheckColour);
+            Picture1_->Line(px + r, py - r, px + r, py + r, kCheckColour);
+            Picture1_->Line(px + r, py + r, px - r, py + r, kCheckColour);
+            Picture1_->Line(px - r, py + r, px - r, py - r, kCheckColour);
+        }
     }
     const Centres &centres = session_->CurrentCentres();
     if (!centres.drawable) {
@@ -441,6 +455,7 @@ void FormMain::displayRecord() {
         return;
     }
     const ShownRecord record = session_->Show(code);
+    clearNeedsCheck();
     showRecordFields(record);
 
     QStringList problems;
@@ -558,6 +573,12 @@ void FormMain::Load_Picture_Click() {
         TextPICTURENAME_->setText(
             QString::fromStdString(session_->StorePictureName(path.toStdString())));
         TextIDCode_Change();
+        // A record with no landmark placed yet gets the network's suggestion at once.
+        const ClassLANDMARK &marks = session_->LandMarks();
+        bool unplaced = true;
+        for (int16_t i = marks.GetLandMarkMinNum(); i <= marks.GetLandMarkMaxNum(); ++i)
+            unplaced = unplaced && marks.GetLandMarkX(i) == 0 && marks.GetLandMarkZ(i) == 0;
+        if (unplaced && detection_->Available() && !Picture1_->Picture().isNull()) startDetection();
     });
 }
 
