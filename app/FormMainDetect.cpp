@@ -21,8 +21,8 @@ const QString kCheckTip = QStringLiteral(
 }  // namespace
 
 void FormMain::setUpDetection() {
-    detection_ = std::make_unique<LandmarkDetection>(hooks_.poseModel ? hooks_.poseModel()
-                                                                      : pose::locateModel());
+    detection_ = std::make_unique<LandmarkDetection>(
+        hooks_.poseModel ? hooks_.poseModel() : pose::locateModel(), pose::locateModule());
     connect(detection_.get(), &LandmarkDetection::finished, this,
             [this](const LandmarkDetectionResult &result) { placeDetectedLandmarks(result); });
     if (!detection_->Available()) {

@@ -1,21 +1,29 @@
 #include "app/LandmarkDetection.h"
 
+#include <QLibrary>
 #include <QThread>
-#include <opencv2/core.hpp>
-
-#include "pose/LandmarkMapping.h"
-#include "pose/PoseDetector.h"
 
 namespace pondera {
 
-LandmarkDetection::LandmarkDetection(pose::ModelLocation model, QObject *parent)
-    : QObject(parent), model_(std::move(model)) {
+LandmarkDetection::LandmarkDetection(pose::ModelLocation model, std::filesystem::path module,
+                                     QObject *parent)
+    : QObject(parent), model_(std::move(model)), module_(std::move(module)) {
     qRegisterMetaType<LandmarkDetectionResult>();
 }
 
 LandmarkDetection::~LandmarkDetection() {
     if (running_) running_->wait();
     delete running_;
+    if (detector_ && close_) close_(detector_);
+    // The module stays loaded until the process ends: OpenCV's threads may outlive the detector.
+}
+
+std::string LandmarkDetection::WhyUnavailable() const {
+    if (!model_.found()) return model_.whyMissing;
+    if (module_.empty())
+        return std::string("The detector module ") + pose::kPoseModuleFileName +
+               " is neither beside the program nor installed.";
+    return {};
 }
 
 uint64_t LandmarkDetection::Start(const QImage &picture) {
@@ -40,28 +48,44 @@ uint64_t LandmarkDetection::Start(const QImage &picture) {
 LandmarkDetectionResult LandmarkDetection::run(uint64_t ticket, const QImage &picture) {
     LandmarkDetectionResult result;
     result.ticket = ticket;
-    try {
-        if (!detector_) detector_ = std::make_unique<pose::PoseDetector>(model_.file);
-        // The detector reads BGR; Qt's 32-bit RGB is B, G, R, unused in memory order.
-        const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
-        const cv::Mat wrapped(rgb.height(), rgb.width(), CV_8UC4,
-                              const_cast<uchar *>(rgb.constBits()), size_t(rgb.bytesPerLine()));
-        const pose::NetworkPose found = detector_->detect(wrapped);
-        result.poseFlag = found.poseFlag;
-        if (!found.personFound) {
-            result.outcome = LandmarkDetectionResult::Outcome::kNoPerson;
-            return result;
+    if (!detector_ && loadError_.isEmpty()) {
+        library_ = std::make_unique<QLibrary>(QString::fromStdString(module_.string()));
+        const auto open = reinterpret_cast<PonderaPoseOpen>(library_->resolve("pondera_pose_open"));
+        detect_ = reinterpret_cast<PonderaPoseDetect>(library_->resolve("pondera_pose_detect"));
+        close_ = reinterpret_cast<PonderaPoseClose>(library_->resolve("pondera_pose_close"));
+        if (!open || !detect_ || !close_) {
+            loadError_ =
+                QStringLiteral("the detector module %1 cannot be loaded: %2")
+                    .arg(QString::fromStdString(module_.string()), library_->errorString());
+        } else {
+            char error[512] = {};
+            detector_ = open(model_.file.c_str(), error, sizeof error);
+            if (!detector_) loadError_ = QString::fromUtf8(error);
         }
-        const auto guesses = pose::mapToLandmarks(found);
-        for (int i = 0; i < pose::kLandmarkCount; ++i) {
-            result.points[i] = QPointF(guesses[i].pos.x, guesses[i].pos.y);
-            result.needsCheck[i] = guesses[i].needsCheck;
-        }
-        result.outcome = LandmarkDetectionResult::Outcome::kFound;
-    } catch (const std::exception &e) {
-        result.outcome = LandmarkDetectionResult::Outcome::kFailed;
-        result.message = QString::fromStdString(e.what());
     }
+    if (!detector_) {
+        result.message = loadError_;
+        return result;
+    }
+    // Qt's 32-bit RGB lies in memory as B, G, R, unused: the module's pixel layout.
+    const QImage pixels = picture.convertToFormat(QImage::Format_RGB32);
+    PonderaPoseResult found{};
+    detect_(detector_, pixels.constBits(), pixels.width(), pixels.height(),
+            int(pixels.bytesPerLine()), &found);
+    result.poseFlag = found.poseFlag;
+    if (found.outcome == 2) {
+        result.message = QString::fromUtf8(found.message);
+        return result;
+    }
+    if (found.outcome == 1) {
+        result.outcome = LandmarkDetectionResult::Outcome::kNoPerson;
+        return result;
+    }
+    for (int i = 0; i < kPoseModuleLandmarks; ++i) {
+        result.points[i] = QPointF(found.x[i], found.y[i]);
+        result.needsCheck[i] = found.needsCheck[i] != 0;
+    }
+    result.outcome = LandmarkDetectionResult::Outcome::kFound;
     return result;
 }
 

@@ -5,11 +5,31 @@
 
 namespace pose {
 
+namespace {
+
+std::filesystem::path programFolder(const std::filesystem::path &programDir) {
+    std::error_code ec;
+    if (!programDir.empty()) return programDir;
+    return std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
+}
+
+}  // namespace
+
+std::filesystem::path locateModule(const std::filesystem::path &programDir) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    for (const fs::path &dir : {programFolder(programDir), fs::path(PONDERA_POSE_MODULE_DIR),
+                                fs::path(PONDERA_POSE_MODULE_BUILD_DIR)}) {
+        if (!dir.empty() && fs::is_regular_file(dir / kPoseModuleFileName, ec))
+            return dir / kPoseModuleFileName;
+    }
+    return {};
+}
+
 ModelLocation locateModel(const std::filesystem::path &programDir) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::path beside = programDir;
-    if (beside.empty()) beside = fs::read_symlink("/proc/self/exe", ec).parent_path();
+    const fs::path beside = programFolder(programDir);
     if (!PONDERA_POSE_ENABLED) {
         return {{}, "This build leaves automatic landmark detection out (PONDERA_POSE=OFF)."};
     }
