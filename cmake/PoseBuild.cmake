@@ -31,6 +31,7 @@ if(PONDERA_POSE)
         COMMENT "Pose network: npm pack, sha256 check, conversion to ONNX"
         VERBATIM)
     add_custom_target(pose_model ALL DEPENDS "${stamp}")
-    install(FILES "${PONDERA_POSE_ONNX}" DESTINATION "${CMAKE_INSTALL_DATADIR}/pondera2d" OPTIONAL)
+    # OPTIONAL: a build without npm or the network has no network to install.
+    install(FILES "${PONDERA_POSE_ONNX}" DESTINATION "${CMAKE_INSTALL_DATADIR}/pondera2d/models" OPTIONAL)
     install(FILES "${PROJECT_SOURCE_DIR}/resources/pose-model-LICENSE" DESTINATION "${CMAKE_INSTALL_DATADIR}/pondera2d")
 endif()

@@ -6,6 +6,8 @@
 #   tools/setup.sh pose-model [BUILD_DIR]
 #                        fetch, check and convert the pose network again into BUILD_DIR (default
 #                        build/release), e.g. after a build made without network
+#   tools/setup.sh package install what is missing, build a release with Debian's hardening flags,
+#                        make the .deb (build/package/package/) and check it with lintian
 set -euo pipefail
 
 mode=${1:-}
@@ -17,9 +19,18 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-install_packages() {
+# The packages of the lists named (run, test, package) in tools/packages.txt.
+package_list() {
+    awk -v want=" $* " '
+        /^\s*(#|$)/ { next }
+        /^\[.*\]$/ { section = substr($0, 2, length($0) - 2); next }
+        index(want, " " section " ") { print $1 }
+    ' "$repo/tools/packages.txt"
+}
+
+install_packages() { # list names...
     local wanted=() missing=() p
-    mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$repo/tools/packages.txt")
+    mapfile -t wanted < <(package_list "$@")
     for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
@@ -33,8 +44,16 @@ install_packages() {
 }
 
 configure_and_build() { # dir, extra cmake args...
-    local dir=$1; shift
-    cmake -S "$repo" -B "$repo/$dir" -G Ninja "$@" >/dev/null
+    local dir=$1 log; shift
+    log=$(mktemp)
+    # Configure quietly, but show everything it said when it fails.
+    if ! cmake -S "$repo" -B "$repo/$dir" -G Ninja "$@" >"$log" 2>&1; then
+        cat "$log" >&2
+        rm -f "$log"
+        echo "== configuring $dir failed" >&2
+        exit 1
+    fi
+    rm -f "$log"
     cmake --build "$repo/$dir" -j "$jobs"
 }
 
@@ -46,13 +65,13 @@ check_format() {
 
 case "$mode" in
 run)
-    install_packages
+    install_packages run
     configure_and_build build/release -DCMAKE_BUILD_TYPE=Release -DPONDERA_BUILD_TESTS=OFF -DPONDERA_BUILD_BENCH=OFF
     cd "$caller_dir"
     exec "$repo/build/release/app/pondera2d"
     ;;
 test)
-    install_packages
+    install_packages run test package
     check_format
     echo "== build and test (warnings are errors)"
     configure_and_build build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPONDERA_WERROR=ON
@@ -64,7 +83,7 @@ test)
     (cd "$repo/build/asan" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" -LE external)
     ;;
 pose-model)
-    install_packages
+    install_packages run
     dir=${2:-build/release}
     [ -f "$repo/$dir/CMakeCache.txt" ] || cmake -S "$repo" -B "$repo/$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DPONDERA_BUILD_TESTS=OFF -DPONDERA_BUILD_BENCH=OFF >/dev/null
@@ -77,8 +96,22 @@ pose-model)
         exit 1
     fi
     ;;
+package)
+    install_packages run package
+    # The compiler and linker flags Debian builds its own packages with (hardening included).
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    configure_and_build build/package -DCMAKE_BUILD_TYPE=Release -DPONDERA_BUILD_TESTS=OFF \
+        -DPONDERA_BUILD_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+        "-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+        "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)"
+    (cd "$repo/build/package" && cpack -G DEB)
+    deb=$(ls "$repo"/build/package/package/pondera2d_*.deb)
+    echo "== lintian $deb"
+    lintian --tag-display-limit 0 "$deb"
+    echo "== built $deb"
+    ;;
 *)
-    echo "usage: tools/setup.sh run|test|pose-model [BUILD_DIR]" >&2
+    echo "usage: tools/setup.sh run|test|package|pose-model [BUILD_DIR]" >&2
     exit 2
     ;;
 esac

@@ -5,6 +5,7 @@
 //   detect PHOTO... [--into WORKBOOK --sex 0|1]
 //                              landmarks found by the pose network, as CSV; optionally appended
 //                              as records
+//   export-csv WORKBOOK OUT    every record as CSV with its centres of gravity computed anew
 // Exit status 0 on success; 1 with one line "pondera2d-workbook: error N: reason" on stderr
 // otherwise (N is the program's error number), 2 for a wrong command line.
 
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "model/error.h"
+#include "report/CsvExport.h"
 #include "store/xls/workbook_engine.h"
 #include "tools/workbook/detect.h"
 #include "tools/workbook/generate.h"
@@ -25,7 +27,16 @@ namespace {
 
 constexpr const char *kUsage =
     "usage: pondera2d-workbook dump FILE | copy IN OUT | generate OUT --records N\n"
-    "                          | detect PHOTO... [--into WORKBOOK --sex 0|1]";
+    "                          | detect PHOTO... [--into WORKBOOK --sex 0|1]\n"
+    "                          | export-csv WORKBOOK OUT.csv";
+
+constexpr const char *kHelp =
+    "  dump FILE                  every sheet's cells as tab-separated UTF-8 text\n"
+    "  copy IN OUT                load IN and save it as OUT, as the program does at start\n"
+    "  generate OUT --records N   a workbook in the program's layout with N records (4 to 32767)\n"
+    "  --help, --version          this text, the version\n"
+    "\n"
+    "Exit status: 0 success, 1 failure (\"pondera2d-workbook: error N: reason\"), 2 wrong usage.\n";
 
 int usage(const std::string &why) {
     std::cerr << "pondera2d-workbook: " << why << "\n" << kUsage << "\n";
@@ -83,7 +94,15 @@ int run(const std::vector<std::string> &args) {
             return usage("--into and --sex go together");
         return tool::detectLandmarks(options, std::cout, std::cerr);
     }
-    return usage(command == "dump" || command == "copy" || command == "generate"
+    if (command == "export-csv" && args.size() == 3) {
+        // Reads the file as it is on disk: the program's lock is not taken and nothing is
+        // written to the workbook, so this works while the program has it open.
+        auto book = engine->open(args[1]);
+        report::exportCsv(QString::fromStdString(args[2]), report::readWorkbookRecords(*book));
+        return 0;
+    }
+    return usage(command == "dump" || command == "copy" || command == "generate" ||
+                         command == "detect" || command == "export-csv"
                      ? "wrong arguments for " + command
                      : "unknown command \"" + command + "\"");
 }
@@ -93,6 +112,14 @@ int run(const std::vector<std::string> &args) {
 int main(int argc, char **argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return usage("no command given");
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << kUsage << "\n\n" << kHelp;
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "pondera2d-workbook " << PONDERA_VERSION << "\n";
+        return 0;
+    }
     try {
         return run(args);
     } catch (const pondera::Error &e) {
