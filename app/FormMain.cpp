@@ -36,6 +36,7 @@ namespace pondera {
 namespace {
 
 const QColor kMagenta(128, 0, 128);
+const QColor kCheckColour(255, 140, 0);
 
 // A float as general decimal text: up to seven significant digits, no trailing zeros.
 QString generalText(float value) {
@@ -94,6 +95,7 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
     buildMenus();
     buildControls();
     connectControls();
+    setUpDetection();
     resize(scale_.pixels(kClientWidthTwips),
            scale_.pixels(kClientHeightTwips) + menuBar()->sizeHint().height());
     Form_Load();
@@ -227,6 +229,8 @@ void FormMain::Picture1_MouseDown(int16_t, int16_t, float X, float Y) {
         const auto [x, z] = session_->Digitize(curLandMarkNum_, X, Y);
         TextX_[curLandMarkNum_]->setText(generalText(x));
         TextZ_[curLandMarkNum_]->setText(generalText(z));
+        placedDuringDetection_[curLandMarkNum_] = true;
+        setNeedsCheck(curLandMarkNum_, false);
         RedrawPicture();
     });
 }
@@ -241,6 +245,10 @@ void FormMain::RedrawPicture() {
             session_->ToPicture(landMarks.GetLandMarkX(i), landMarks.GetLandMarkZ(i));
         const bool current = i == curLandMarkNum_;
         Picture1_->Marker(px, py, current ? 8 : 4, fore, current);
+        if (needsCheck_[i]) {
+            // A detected landmark to confirm: a wide orange ring around its mark.
+            Picture1_->Marker(px, py, 11, kCheckColour, false);
+        }
     }
     const Centres &centres = session_->CurrentCentres();
     if (!centres.drawable) {
@@ -335,6 +343,7 @@ void FormMain::displayRecord() {
         return;
     }
     const ShownRecord record = session_->Show(code);
+    clearNeedsCheck();
     showRecordFields(record);
 
     QStringList problems;
@@ -452,6 +461,12 @@ void FormMain::Load_Picture_Click() {
         TextPICTURENAME_->setText(
             QString::fromStdString(session_->StorePictureName(path.toStdString())));
         TextIDCode_Change();
+        // A record with no landmark placed yet gets the network's suggestion at once.
+        const ClassLANDMARK &marks = session_->LandMarks();
+        bool unplaced = true;
+        for (int16_t i = marks.GetLandMarkMinNum(); i <= marks.GetLandMarkMaxNum(); ++i)
+            unplaced = unplaced && marks.GetLandMarkX(i) == 0 && marks.GetLandMarkZ(i) == 0;
+        if (unplaced && detection_->Available() && !Picture1_->Picture().isNull()) startDetection();
     });
 }
 
