@@ -14,14 +14,17 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <cmath>
 
+#include "app/ExportCommands.h"
 #include "app/Graphics.h"
 #include "app/MainControls.h"
 #include "app/ModuleMain.h"
 #include "app/PictureBox.h"
 #include "app/PictureFiles.h"
+#include "app/ResultsPanel.h"
 #include "dialogs/AppTitle.h"
 #include "dialogs/DialogLoad.h"
 #include "dialogs/FormAbout.h"
@@ -90,8 +93,11 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
     buildMenus();
     buildControls();
     connectControls();
-    resize(scale_.pixels(kClientWidthTwips),
-           scale_.pixels(kClientHeightTwips) + menuBar()->sizeHint().height());
+    buildResults();
+    // The results row lies below the client area, which keeps its designed size.
+    resize(scale_.pixels(kClientWidthTwips), scale_.pixels(kClientHeightTwips) +
+                                                 menuBar()->sizeHint().height() +
+                                                 statusBar()->sizeHint().height());
     Form_Load();
 }
 
@@ -348,6 +354,7 @@ void FormMain::Picture1_MouseDown(int16_t, int16_t, float X, float Y) {
 void FormMain::RedrawPicture() {
     Picture1_->Cls();
     session_->SetArea({RoundScale(Picture1_->ScaleWidth()), RoundScale(Picture1_->ScaleHeight())});
+    drawBaseOfSupport();  // beneath the marks
     const ClassLANDMARK &landMarks = session_->LandMarks();
     const QColor fore = Picture1_->ForeColor();
     const auto cross = [this](float px, float py, float radius, const QColor &colour) {
@@ -367,6 +374,7 @@ void FormMain::RedrawPicture() {
     if (!centres.drawable) {
         TextCOGX_->clear();
         TextCOGZ_->clear();
+        showResults();
         return;
     }
     const auto [bx, by] = session_->ToPicture(centres.bodyX, centres.bodyZ);
@@ -377,6 +385,7 @@ void FormMain::RedrawPicture() {
     }
     TextCOGX_->setText(floorText(centres.bodyX));
     TextCOGZ_->setText(floorText(centres.bodyZ));
+    showResults();
 }
 
 // ---------------------------------------------------------------------------------------------
