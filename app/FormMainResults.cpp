@@ -7,7 +7,7 @@
 
 #include "app/ExportCommands.h"
 #include "app/FormMain.h"
-#include "app/PictureBox.h"
+#include "app/PictureView.h"
 #include "app/ResultsPanel.h"
 #include "report/RecordData.h"
 

@@ -16,7 +16,7 @@
 
 #include "app/FormMain.h"
 #include "app/ModuleMain.h"
-#include "app/PictureBox.h"
+#include "app/PictureView.h"
 #include "app/ResultsPanel.h"
 #include "model/ClassSEGMENT.h"
 #include "model/demo_landmarks.h"
@@ -108,8 +108,8 @@ class ResultsWindowTest : public QObject {
     void baseOfSupportLineIsSwitchable() {
         start();
         const report::Results res = report::computeResults(shownRecord());
-        const QPointF left =
-            report::modelToPicture({float(res.balance.baseLeftX), float(res.balance.groundZ)});
+        const QPointF left = report::modelToPicture(
+            {float(res.balance.baseLeftX), float(res.balance.groundZ)}, areaHeight());
         // A point of the ground line between the foot points, off every landmark mark.
         const QPoint probe(int(left.x()) + 20, int(left.y()));
         QAction *toggle = menuItem(*form_, "Show_Base");
@@ -151,7 +151,8 @@ class ResultsWindowTest : public QObject {
             const QString written = name.contains('.') ? nextSave_ : nextSave_ + ".png";
             const QImage image(written);
             QCOMPARE(image.size(), form_->Picture1()->Picture().size());
-            const QPointF cog = report::modelToPicture(report::computeResults(shownRecord()).body);
+            const QPointF cog =
+                report::modelToPicture(report::computeResults(shownRecord()).body, areaHeight());
             const QRgb c = image.pixel(cog.toPoint());
             // Magenta (128, 0, 128), within what JPEG makes of a small mark on a photograph.
             QVERIFY2(qRed(c) > 70 && qBlue(c) > 70 && qGreen(c) < qRed(c) / 2,
@@ -208,6 +209,7 @@ class ResultsWindowTest : public QObject {
     }
 
   private:
+    int areaHeight() const { return report::areaHeightFor(form_->Picture1()->Picture().size()); }
     report::RecordData shownRecord() const {
         report::RecordData r;
         r.code = form_->Excel()->GetCurCode();
