@@ -15,14 +15,17 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <cmath>
 
+#include "app/ExportCommands.h"
 #include "app/Graphics.h"
 #include "app/MainControls.h"
 #include "app/ModuleMain.h"
 #include "app/PictureFiles.h"
 #include "app/PictureView.h"
+#include "app/ResultsPanel.h"
 #include "app/StoreTexts.h"
 #include "dialogs/AppTitle.h"
 #include "dialogs/DialogLoad.h"
@@ -96,8 +99,11 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
     buildControls();
     connectControls();
     setUpDetection();
-    resize(scale_.pixels(kClientWidthTwips),
-           scale_.pixels(kClientHeightTwips) + menuBar()->sizeHint().height());
+    buildResults();
+    // The results row lies below the client area, which keeps its designed size.
+    resize(scale_.pixels(kClientWidthTwips), scale_.pixels(kClientHeightTwips) +
+                                                 menuBar()->sizeHint().height() +
+                                                 statusBar()->sizeHint().height());
     Form_Load();
 }
 
@@ -238,6 +244,7 @@ void FormMain::Picture1_MouseDown(int16_t, int16_t, float X, float Y) {
 // Draws the landmarks and centres of gravity of the record shown; writes nothing.
 void FormMain::RedrawPicture() {
     Picture1_->Cls();
+    drawBaseOfSupport();  // beneath the marks
     const ClassLANDMARK &landMarks = session_->LandMarks();
     const QColor fore = Picture1_->ForeColor();
     for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i) {
@@ -254,6 +261,7 @@ void FormMain::RedrawPicture() {
     if (!centres.drawable) {
         TextCOGX_->clear();
         TextCOGZ_->clear();
+        showResults();
         return;
     }
     const auto [bx, by] = session_->ToPicture(centres.bodyX, centres.bodyZ);
@@ -264,6 +272,7 @@ void FormMain::RedrawPicture() {
     }
     TextCOGX_->setText(floorText(centres.bodyX));
     TextCOGZ_->setText(floorText(centres.bodyZ));
+    showResults();
 }
 
 // ---------------------------------------------------------------------------------------------
