@@ -48,13 +48,17 @@ void CommandTrap::commit() {
         hooks_.report(e.number(),
                       QT_TRANSLATE_NOOP("pondera::CommandTrap",
                                         "記録ファイルへの書き込みに失敗しました。"
+                                        "この変更はまだ保存されていません。次の操作のときに"
+                                        "もう一度保存を試みます。"
                                         "ディスクの空きと書き込み権限を確かめてください。"),
                       e.what());
     } catch (const std::exception &e) {
-        hooks_.report(
-            kErrInternal,
-            QT_TRANSLATE_NOOP("pondera::CommandTrap", "記録ファイルへの書き込みに失敗しました。"),
-            e.what());
+        hooks_.report(kErrInternal,
+                      QT_TRANSLATE_NOOP("pondera::CommandTrap",
+                                        "記録ファイルへの書き込みに失敗しました。"
+                                        "この変更はまだ保存されていません。次の操作のときに"
+                                        "もう一度保存を試みます。"),
+                      e.what());
     }
 }
 

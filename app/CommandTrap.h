@@ -7,7 +7,8 @@ namespace pondera {
 
 // The one error trap every user command of the main window runs under. A failure inside the
 // command is reported (number, sentence, detail) and the program goes on; when the outermost
-// command ends the changes are committed, so whatever the window acknowledged is on disk.
+// command ends the changes are committed; a commit that fails is reported as not yet saved, and
+// the store tries those changes again at the next commit.
 class CommandTrap {
   public:
     struct Hooks {

@@ -88,6 +88,13 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
                 return QString();
             return dialog->selectedFiles().first();
         };
+    if (!hooks_.askRetry)
+        hooks_.askRetry = [this](const QString &text) {
+            QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kAppTitle), text,
+                            QMessageBox::Retry | QMessageBox::Cancel, this);
+            box.setDefaultButton(QMessageBox::Retry);
+            return box.exec() == QMessageBox::Retry;
+        };
     if (!hooks_.runDialog) hooks_.runDialog = [](QDialog &dialog) { return dialog.exec(); };
 
     setWindowTitle(QStringLiteral("Pondera 2010 Ver 2.00") + QString(68, QLatin1Char(' ')) +
@@ -130,7 +137,7 @@ void FormMain::command(const std::function<void()> &body) {
 }
 
 void FormMain::commandFinished() {
-    if (!startupNoticesPending_) ShowNotices();
+    checkWorkbook(true);
     if (closeRequested_) {
         closeRequested_ = false;
         QTimer::singleShot(0, this, &QWidget::close);
@@ -169,39 +176,6 @@ void FormMain::Form_Load() {
         CurIDCode = session_->NewestCode();
         setIdCodeText(CurIDCode);
     });
-}
-
-void FormMain::closeEvent(QCloseEvent *event) {
-    if (trap_.Running()) {
-        // A command is still on the stack (a message or a modal window of it is open, as when
-        // the system asks the program to end meanwhile): finish it first, then close.
-        closeRequested_ = true;
-        if (QWidget *modal = QApplication::activeModalWidget()) modal->close();
-        event->ignore();
-        return;
-    }
-    Form_Unload();
-    event->accept();
-}
-
-void FormMain::Form_Unload() {
-    if (!session_) return;
-    try {
-        storeMemo();
-    } catch (const std::exception &e) {
-        showError(kErrFileAccess, tr("メモを記録できませんでした。"),
-                  QString::fromStdString(e.what()));
-    }
-    try {
-        session_->Close();
-    } catch (const std::exception &e) {
-        const auto *error = dynamic_cast<const Error *>(&e);
-        showError(error ? error->number() : kErrInternal,
-                  tr("記録ファイルを保存できませんでした。"
-                     "変更は失われず、次に起動したときに復元されます。"),
-                  QString::fromStdString(e.what()));
-    }
-    session_.reset();
 }
 
 void FormMain::Quit_Click() {
@@ -425,6 +399,20 @@ void FormMain::Load_Click() {
         const int16_t before = CurIDCode;
         {
             DialogLoad dialog(session_->Store(), CurIDCode, this);
+            if (!dialog.Problems().isEmpty()) {
+                // Said once per opening however many records it concerns.
+                constexpr qsizetype kNamed = 5;
+                QStringList named;
+                for (const QString &problem : dialog.Problems().mid(0, kNamed))
+                    named << StoreText(problem.toStdString());
+                QString detail = named.join(QLatin1Char('\n'));
+                if (dialog.Problems().size() > kNamed)
+                    detail += tr("\nほか %1 件").arg(dialog.Problems().size() - kNamed);
+                showError(kErrTypeMismatch,
+                          tr("性別のセルに数値でない値がある記録は、一覧にセルの内容をそのまま"
+                             "表示します。"),
+                          detail);
+            }
             hooks_.runDialog(dialog);
         }
         if (!session_->HasCode(CurIDCode)) {

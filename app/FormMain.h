@@ -51,6 +51,9 @@ struct FormMainHooks {
         chooseSaveFile;
     // Sets up the printer through the print dialog; false means cancelled.
     std::function<bool(QWidget *owner, QPrinter &printer)> choosePrinter;
+    // Asks whether to try saving again (Retry) or to keep the window open (Cancel); true for
+    // Retry.
+    std::function<bool(const QString &text)> askRetry;
 };
 
 // Pixels for a size or position in twips at the designed 15 twips per pixel.
@@ -65,8 +68,9 @@ constexpr int twips(int value) {
 //
 // The handlers read the widgets, ask the record session to do the work and show its result.
 // Every user command runs under one error trap: a failure shows its error number and a
-// sentence, the program goes on, and the record store commits at the end of the command, so
-// whatever was acknowledged on screen is on disk.
+// sentence, the program goes on, and the record store commits at the end of the command. A
+// commit that fails is said to have failed, and is tried again after every later command and
+// before the window closes.
 class FormMain : public QMainWindow {
     Q_OBJECT
   public:
@@ -141,6 +145,7 @@ class FormMain : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
@@ -154,7 +159,13 @@ class FormMain : public QMainWindow {
     void showResults();
     void connectControls();
     void Form_Load();
-    void Form_Unload();
+    // Stores the memo, commits and closes the store; false when changes could not be saved and
+    // the user chose to keep the window open (FormMainStore.cpp).
+    bool Form_Unload();
+    bool commitBeforeClose();
+    // Looks for changes made to the workbook by another program and tells of them.
+    void checkWorkbook(bool reportErrors);
+    void limitMemo();  // keeps the memo box within what a cell holds, saying so
     void RedrawPicture();
     void displayRecord();
     void showRecordFields(const ShownRecord &record);
@@ -187,6 +198,7 @@ class FormMain : public QMainWindow {
     bool fillingMemo_ = false;
     bool startupNoticesPending_ = true;
     bool closeRequested_ = false;  // a close arrived while a command was running
+    bool checkingWorkbook_ = false;
     std::vector<QAction *> shortcutActions_;
     PictureCache pictures_;
     QString pictureFolder_;  // of the picture chosen last; empty: the current directory

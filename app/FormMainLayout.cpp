@@ -118,7 +118,9 @@ void FormMain::connectControls() {
             });
     connect(TextIDCode_, &QLineEdit::textChanged, this, [this] { TextIDCode_Change(); });
     connect(TextMEMO_, &QPlainTextEdit::textChanged, this, [this] {
-        if (!fillingMemo_) memoDirty_ = true;
+        if (fillingMemo_) return;
+        memoDirty_ = true;
+        limitMemo();
     });
     TextMEMO_->installEventFilter(this);
     for (QLineEdit *box : findChildren<QLineEdit *>())

@@ -60,7 +60,12 @@ ShownRecord RecordSession::Show(int16_t code) {
     objSegment->SetSex(record.sex);
     record.sexDrawable = record.sex == 0 || record.sex == 1;
     shown_ = true;
-    StoreCentres();
+    // Centres worked out from a cell read as 0 would overwrite what the record holds with
+    // nonsense; they are drawn, and written once the user changes the record.
+    if (record.badCells.empty())
+        StoreCentres();
+    else
+        computeCentres();
     return record;
 }
 

@@ -58,7 +58,9 @@ class RecordSession {
     int16_t NewestCode();
     bool HasCode(int16_t code);
 
-    // Selects the record, loads its landmarks and sex into the models and stores its centres.
+    // Selects the record, loads its landmarks and sex into the models and stores its centres;
+    // when a landmark cell could not be read the centres are only computed, and stored at the
+    // record's next change.
     ShownRecord Show(int16_t code);
     bool IsShown() const { return shown_; }
     int16_t ShownCode() const { return shownCode_; }

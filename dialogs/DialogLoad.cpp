@@ -7,6 +7,7 @@
 #include <QStringListModel>
 
 #include "dialogs/FontScale.h"
+#include "model/error.h"
 
 namespace pondera {
 
@@ -84,7 +85,18 @@ void DialogLoad::Form_Load(LoadListSource &source) {
     if (maxCode >= minCode) lines.reserve(maxCode - minCode + 1);
     for (int code = minCode; code <= maxCode; ++code) {
         const auto code16 = static_cast<int16_t>(code);
-        source.SetCurCode(code16);
+        try {
+            source.SetCurCode(code16);
+        } catch (const Error &e) {
+            // One unreadable sex cell must not hide every record: that entry shows the cell as
+            // it stands.
+            if (e.number() != kErrTypeMismatch) throw;
+            problems_ << QString::fromStdString(e.what());
+            lines.append(QString::number(code) + QLatin1Char(' ') +
+                         QString::fromStdString(source.GetCurSexText()) + QLatin1Char(' ') +
+                         QString::fromStdString(source.GetCurPictureName()));
+            continue;
+        }
         const int16_t sex = source.GetCurSex();
         const std::string name = source.GetCurPictureName();
         lines.append(EntryText(code16, sex, name));

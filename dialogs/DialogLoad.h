@@ -32,6 +32,9 @@ class DialogLoad : public QDialog {
     QListView *ListProject() const { return ListProject_; }
     QPushButton *OKButton() const { return OKButton_; }
     QPushButton *CancelButton() const { return CancelButton_; }
+    // The cells the list could not read (a sex typed over in a spreadsheet), one description
+    // each; those entries show the cell's text as it stands. The caller tells the user.
+    const QStringList &Problems() const { return problems_; }
 
   protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -47,6 +50,7 @@ class DialogLoad : public QDialog {
     QPushButton *CancelButton_ = nullptr;
     QListView *ListProject_ = nullptr;
     QStringListModel *entries_ = nullptr;
+    QStringList problems_;
 };
 
 }  // namespace pondera

@@ -15,6 +15,7 @@ class ExcelListSource final : public LoadListSource {
     int16_t SetCurCode(int16_t intValue) override { return store_.SetCurCode(intValue); }
     int16_t GetCurSex() override { return store_.GetCurSex(); }
     std::string GetCurPictureName() override { return store_.GetCurPictureName(); }
+    std::string GetCurSexText() override { return store_.GetCurSexText(); }
 
   private:
     ClassEXCEL &store_;

@@ -17,6 +17,9 @@ class LoadListSource {
     virtual int16_t SetCurCode(int16_t intValue) = 0;
     virtual int16_t GetCurSex() = 0;
     virtual std::string GetCurPictureName() = 0;
+    // The current record's sex cell as text, as it stands; the list shows it when SetCurCode
+    // raised error 13 because that cell holds no whole number (the picture name is then read).
+    virtual std::string GetCurSexText() { return {}; }
 };
 
 }  // namespace pondera

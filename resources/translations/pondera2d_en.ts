@@ -16,12 +16,12 @@
         <translation>The command was stopped because of an unexpected error.</translation>
     </message>
     <message>
-        <source>記録ファイルへの書き込みに失敗しました。ディスクの空きと書き込み権限を確かめてください。</source>
-        <translation>Writing to the record file failed. Check the free disk space and the write permission.</translation>
+        <source>記録ファイルへの書き込みに失敗しました。この変更はまだ保存されていません。次の操作のときにもう一度保存を試みます。ディスクの空きと書き込み権限を確かめてください。</source>
+        <translation>Writing to the record file failed. This change is not saved yet; saving it is tried again at the next action. Check the free disk space and the write permission.</translation>
     </message>
     <message>
-        <source>記録ファイルへの書き込みに失敗しました。</source>
-        <translation>Writing to the record file failed.</translation>
+        <source>記録ファイルへの書き込みに失敗しました。この変更はまだ保存されていません。次の操作のときにもう一度保存を試みます。</source>
+        <translation>Writing to the record file failed. This change is not saved yet; saving it is tried again at the next action.</translation>
     </message>
 </context>
 <context>
@@ -124,6 +124,34 @@ The sex value %3 of record %2 is neither 0 (Male) nor 1 (Female). Until a sex is
     <message>
         <source>キャンセルされました</source>
         <translation>Cancelled</translation>
+    </message>
+    <message>
+        <source>
+ほか %1 件</source>
+        <translation>
+and %1 more</translation>
+    </message>
+    <message>
+        <source>性別のセルに数値でない値がある記録は、一覧にセルの内容をそのまま表示します。</source>
+        <translation>Records whose sex cell holds no number are listed with the cell as it stands.</translation>
+    </message>
+    <message>
+        <source>記録ファイルの状態を確かめられませんでした。</source>
+        <translation>The state of the record file could not be checked.</translation>
+    </message>
+    <message>
+        <source>エラー番号 %1
+変更を記録ファイルに保存できませんでした。このまま終了すると、保存されていない変更は失われます。ディスクの空きを確かめてから再試行してください。キャンセルするとウィンドウは開いたままになります。</source>
+        <translation>Error number %1
+The changes could not be saved to the record file. Quitting now loses the changes that are not saved. Check the free disk space, then retry. Cancel keeps the window open.</translation>
+    </message>
+    <message>
+        <source>記録ファイルを保存できませんでした。保存されていない変更があるため、ウィンドウは開いたままにします。</source>
+        <translation>The record file could not be saved. Some changes are not saved yet, so the window stays open.</translation>
+    </message>
+    <message>
+        <source>メモは %1 文字までです。超えた部分は入力されませんでした。</source>
+        <translation>A memo holds at most %1 characters. The rest was not entered.</translation>
     </message>
 </context>
 <context>

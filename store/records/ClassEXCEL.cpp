@@ -86,6 +86,13 @@ std::string ClassEXCEL::GetCurPictureName() const {
 int16_t ClassEXCEL::GetCurSex() const {
     return d->CurSex;
 }
+std::string ClassEXCEL::GetCurSexText() {
+    try {
+        return d->readText(kSheetID, d->row(), store::layout::kColSex);
+    } catch (const Error &) {
+        return {};
+    }
+}
 std::string ClassEXCEL::GetCurMemo() const {
     return d->CurMemo;
 }

@@ -41,6 +41,9 @@ class ClassEXCEL {
     int16_t GetCurCode() const;
     std::string GetCurPictureName() const;
     int16_t GetCurSex() const;
+    // The current record's sex cell as text, whatever it holds (for showing a cell typed over
+    // by hand, on which SetCurCode raised error 13); an error value gives "".
+    std::string GetCurSexText();
     int16_t PutSex(int16_t intValue);
     std::string GetCurMemo() const;
     float GetLandMarkX(int16_t intNum);

@@ -133,9 +133,13 @@ struct ClassEXCEL::Impl {
 
     void readCurrentFields(int16_t r) {
         using namespace store::layout;
-        CurSex = readInt16(kSheetID, r, kColSex);
-        CurMemo = readText(kSheetID, r, kColMemo);
+        // The texts first, so that a sex cell that holds no number leaves the picture name of
+        // this record known (the record list shows it).
+        CurPictureName.clear();
+        CurMemo.clear();
         CurPictureName = readText(kSheetID, r, kColPicture);
+        CurMemo = readText(kSheetID, r, kColMemo);
+        CurSex = readInt16(kSheetID, r, kColSex);
     }
 
     // ---- start-up, journal and saving (record_store_files.cpp) ----
