@@ -19,7 +19,16 @@ constexpr const char *kShapes[] = {
                       "ワークブック「%1」を読み込めなかったため、「%2」に移して新しいワークブックを"
                       "作成しました。理由: %3"),
     QT_TRANSLATE_NOOP("pondera::StoreTexts",
-                      "前回の終了時に保存されていなかった変更 %1 件を復元しました。"),
+                      "前回の終了時に保存されていなかった操作 %1 件を復元しました。"),
+    QT_TRANSLATE_NOOP("pondera::StoreTexts",
+                      "前回の終了時に保存されていなかった操作 %1 件を復元しました（記録 %2）。"),
+    QT_TRANSLATE_NOOP("pondera::StoreTexts",
+                      "ワークブック「%1」は存在しないファイルを指すリンクだったため、リンクを新しい"
+                      "ワークブックで置き換えました。"),
+    QT_TRANSLATE_NOOP(
+        "pondera::StoreTexts",
+        "変更を守るジャーナル「%1」が削除されていたため、ここまでの変更をワークブックに"
+        "保存し、ジャーナルを作り直しました。"),
     QT_TRANSLATE_NOOP("pondera::StoreTexts",
                       "ワークブック「%1」がこのプログラムの外で変更されていたため、その版を「%2」"
                       "として残しました。"),

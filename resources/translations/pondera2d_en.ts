@@ -653,10 +653,6 @@ Start Pondera2D in a folder you can write to, for example:
         <translation>The workbook &quot;%1&quot; could not be read, so it was moved to &quot;%2&quot; and a new workbook was created. Reason: %3</translation>
     </message>
     <message>
-        <source>前回の終了時に保存されていなかった変更 %1 件を復元しました。</source>
-        <translation>Restored %1 change(s) that had not been saved when the program last ended.</translation>
-    </message>
-    <message>
         <source>ワークブック「%1」がこのプログラムの外で変更されていたため、その版を「%2」として残しました。</source>
         <translation>The workbook &quot;%1&quot; had been changed outside this program, so that version was kept as &quot;%2&quot;.</translation>
     </message>
@@ -691,6 +687,22 @@ Start Pondera2D in a folder you can write to, for example:
     <message>
         <source>文字列</source>
         <translation>text</translation>
+    </message>
+    <message>
+        <source>前回の終了時に保存されていなかった操作 %1 件を復元しました。</source>
+        <translation>Restored %1 action(s) that had not been saved when the program last ended.</translation>
+    </message>
+    <message>
+        <source>前回の終了時に保存されていなかった操作 %1 件を復元しました（記録 %2）。</source>
+        <translation>Restored %1 action(s) that had not been saved when the program last ended (records %2).</translation>
+    </message>
+    <message>
+        <source>ワークブック「%1」は存在しないファイルを指すリンクだったため、リンクを新しいワークブックで置き換えました。</source>
+        <translation>The workbook &quot;%1&quot; was a link to a file that does not exist, so the link was replaced by a new workbook.</translation>
+    </message>
+    <message>
+        <source>変更を守るジャーナル「%1」が削除されていたため、ここまでの変更をワークブックに保存し、ジャーナルを作り直しました。</source>
+        <translation>The journal &quot;%1&quot; that guards the changes had been deleted, so the changes so far were saved to the workbook and the journal was made again.</translation>
     </message>
 </context>
 </TS>
