@@ -15,14 +15,17 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <cmath>
 
+#include "app/ExportCommands.h"
 #include "app/Graphics.h"
 #include "app/MainControls.h"
 #include "app/ModuleMain.h"
 #include "app/PictureFiles.h"
 #include "app/PictureView.h"
+#include "app/ResultsPanel.h"
 #include "app/StoreTexts.h"
 #include "dialogs/AppTitle.h"
 #include "dialogs/DialogLoad.h"
@@ -36,6 +39,7 @@ namespace pondera {
 namespace {
 
 const QColor kMagenta(128, 0, 128);
+const QColor kCheckColour(255, 140, 0);
 
 // A float as general decimal text: up to seven significant digits, no trailing zeros.
 QString generalText(float value) {
@@ -94,8 +98,12 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
     buildMenus();
     buildControls();
     connectControls();
-    resize(scale_.pixels(kClientWidthTwips),
-           scale_.pixels(kClientHeightTwips) + menuBar()->sizeHint().height());
+    setUpDetection();
+    buildResults();
+    // The results row lies below the client area, which keeps its designed size.
+    resize(scale_.pixels(kClientWidthTwips), scale_.pixels(kClientHeightTwips) +
+                                                 menuBar()->sizeHint().height() +
+                                                 statusBar()->sizeHint().height());
     Form_Load();
 }
 
@@ -227,6 +235,8 @@ void FormMain::Picture1_MouseDown(int16_t, int16_t, float X, float Y) {
         const auto [x, z] = session_->Digitize(curLandMarkNum_, X, Y);
         TextX_[curLandMarkNum_]->setText(generalText(x));
         TextZ_[curLandMarkNum_]->setText(generalText(z));
+        placedDuringDetection_[curLandMarkNum_] = true;
+        setNeedsCheck(curLandMarkNum_, false);
         RedrawPicture();
     });
 }
@@ -234,6 +244,7 @@ void FormMain::Picture1_MouseDown(int16_t, int16_t, float X, float Y) {
 // Draws the landmarks and centres of gravity of the record shown; writes nothing.
 void FormMain::RedrawPicture() {
     Picture1_->Cls();
+    drawBaseOfSupport();  // beneath the marks
     const ClassLANDMARK &landMarks = session_->LandMarks();
     const QColor fore = Picture1_->ForeColor();
     for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i) {
@@ -241,11 +252,16 @@ void FormMain::RedrawPicture() {
             session_->ToPicture(landMarks.GetLandMarkX(i), landMarks.GetLandMarkZ(i));
         const bool current = i == curLandMarkNum_;
         Picture1_->Marker(px, py, current ? 8 : 4, fore, current);
+        if (needsCheck_[i]) {
+            // A detected landmark to confirm: a wide orange ring around its mark.
+            Picture1_->Marker(px, py, 11, kCheckColour, false);
+        }
     }
     const Centres &centres = session_->CurrentCentres();
     if (!centres.drawable) {
         TextCOGX_->clear();
         TextCOGZ_->clear();
+        showResults();
         return;
     }
     const auto [bx, by] = session_->ToPicture(centres.bodyX, centres.bodyZ);
@@ -256,6 +272,7 @@ void FormMain::RedrawPicture() {
     }
     TextCOGX_->setText(floorText(centres.bodyX));
     TextCOGZ_->setText(floorText(centres.bodyZ));
+    showResults();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -335,6 +352,7 @@ void FormMain::displayRecord() {
         return;
     }
     const ShownRecord record = session_->Show(code);
+    clearNeedsCheck();
     showRecordFields(record);
 
     QStringList problems;
@@ -443,10 +461,8 @@ void FormMain::Load_Picture_Click() {
         } catch (const Error &e) {
             const bool tooLarge = e.number() == kErrOutOfMemory;
             showError(tooLarge ? kErrOutOfMemory : kErrFileAccess,
-                      tooLarge ? tr("画像が大きすぎるため読み込めません。"
-                                    "画像は変更されません。")
-                               : tr("画像ファイルとして読み込めません。"
-                                    "画像は変更されません。"),
+                      tooLarge ? tr("画像が大きすぎるため読み込めません。画像は変更されません。")
+                               : tr("画像ファイルとして読み込めません。画像は変更されません。"),
                       QString::fromStdString(e.what()));
             return;
         }
@@ -454,6 +470,12 @@ void FormMain::Load_Picture_Click() {
         TextPICTURENAME_->setText(
             QString::fromStdString(session_->StorePictureName(path.toStdString())));
         TextIDCode_Change();
+        // A record with no landmark placed yet gets the network's suggestion at once.
+        const ClassLANDMARK &marks = session_->LandMarks();
+        bool unplaced = true;
+        for (int16_t i = marks.GetLandMarkMinNum(); i <= marks.GetLandMarkMaxNum(); ++i)
+            unplaced = unplaced && marks.GetLandMarkX(i) == 0 && marks.GetLandMarkZ(i) == 0;
+        if (unplaced && detection_->Available() && !Picture1_->Picture().isNull()) startDetection();
     });
 }
 

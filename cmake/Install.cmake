@@ -67,7 +67,7 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "interface is Japanese, or English under a non-Japanese locale.\n"
     "\n"
     "The package also holds pondera2d-workbook, a command-line tool that dumps,\n"
-    "copies and generates these workbooks.")
+    "copies and generates these workbooks and exports them as CSV.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY pondera2d)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -75,8 +75,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${PONDERA_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The Information window is set in this font; without it the Japanese texts fall back.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk")
+# The Information window is set in Noto Sans CJK JP, the PDF report's Latin text in DejaVu Sans;
+# without them the texts fall back to other fonts.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, fonts-dejavu-core")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
 include(CPack)
