@@ -12,6 +12,7 @@
 #include "app/CommandTrap.h"
 #include "app/ControlLayout.h"
 #include "app/LandmarkDetection.h"
+#include "app/PictureFiles.h"
 #include "app/RecordSession.h"
 #include "pose/ModelLocation.h"
 
@@ -25,7 +26,7 @@ class QRadioButton;
 
 namespace pondera {
 
-class PictureBox;
+class PictureView;
 
 // Window services the main window asks for, replaceable so a test can drive the window without
 // a modal window ever waiting for a person. Empty members take the interactive defaults.
@@ -89,11 +90,12 @@ class FormMain : public QMainWindow {
     const ClassLANDMARK *LandMark() const { return session_ ? &session_->LandMarks() : nullptr; }
     const ClassSEGMENT *Segment() const { return session_ ? &session_->Segment() : nullptr; }
 
-    // The open-file dialog Load Picture shows, set up but not shown.
-    static std::unique_ptr<QFileDialog> MakePictureDialog(QWidget *owner);
+    // The open-file dialog Load Picture shows, set up but not shown: it opens in the folder of
+    // the picture chosen last in this run, else in the current directory.
+    std::unique_ptr<QFileDialog> MakePictureDialog(QWidget *owner) const;
 
     // Controls.
-    PictureBox *Picture1() const { return Picture1_; }
+    PictureView *Picture1() const { return Picture1_; }
     QGroupBox *Frame1() const { return Frame1_; }
     QGroupBox *Frame2() const { return Frame2_; }
     QLineEdit *TextIDCode() const { return TextIDCode_; }
@@ -128,6 +130,7 @@ class FormMain : public QMainWindow {
   private:
     void buildControls();
     void placeControls();
+    void showPicture(const QString &name, QStringList &problems);
     void buildMenus();
     void connectControls();
     void Form_Load();
@@ -172,8 +175,10 @@ class FormMain : public QMainWindow {
     QString detectionPicture_;
     std::array<bool, kLandMarks> placedDuringDetection_{};
     std::array<bool, kLandMarks> needsCheck_{};
+    PictureCache pictures_;
+    QString pictureFolder_;  // of the picture chosen last; empty: the current directory
 
-    PictureBox *Picture1_ = nullptr;
+    PictureView *Picture1_ = nullptr;
     QGroupBox *Frame1_ = nullptr;
     QGroupBox *Frame2_ = nullptr;
     QLineEdit *TextIDCode_ = nullptr;

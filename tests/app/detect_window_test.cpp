@@ -12,7 +12,7 @@
 
 #include "app/FormMain.h"
 #include "app/ModuleMain.h"
-#include "app/PictureBox.h"
+#include "app/PictureView.h"
 #include "pose/ModelLocation.h"
 
 using namespace pondera;
