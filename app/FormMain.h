@@ -22,11 +22,17 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPrinter;
 class QRadioButton;
 
 namespace pondera {
 
+class ExportCommands;
 class PictureView;
+class ResultsPanel;
+namespace report {
+struct RecordData;
+}
 
 // Window services the main window asks for, replaceable so a test can drive the window without
 // a modal window ever waiting for a person. Empty members take the interactive defaults.
@@ -39,6 +45,12 @@ struct FormMainHooks {
     std::function<int(QDialog &dialog)> runDialog;
     // Where the pose network for Detect Landmarks is; empty: beside the program, then installed.
     std::function<pose::ModelLocation()> poseModel;
+    // Asks for a file name to save under; the empty text means cancelled.
+    std::function<QString(QWidget *owner, const QString &caption, const QString &suggested,
+                          const QString &filter)>
+        chooseSaveFile;
+    // Sets up the printer through the print dialog; false means cancelled.
+    std::function<bool(QWidget *owner, QPrinter &printer)> choosePrinter;
 };
 
 // Pixels for a size or position in twips at the designed 15 twips per pixel.
@@ -122,6 +134,10 @@ class FormMain : public QMainWindow {
     bool NeedsCheck(int16_t n) const { return needsCheck_.at(n); }
     QAction *MenuInformation() const { return MenuInformation_; }
     QAction *MenuAbout() const { return MenuAbout_; }
+    // Results row and exports (FormMainResults.cpp). Menu items "Export_CSV", "Report_PDF",
+    // "Print", "Save_Annotated_Picture" and the switch "Show_Base".
+    ResultsPanel *Results() const { return Results_; }
+    QAction *MenuShow_Base() const { return MenuShow_Base_; }
 
   protected:
     void closeEvent(QCloseEvent *event) override;
@@ -132,6 +148,10 @@ class FormMain : public QMainWindow {
     void placeControls();
     void showPicture(const QString &name, QStringList &problems);
     void buildMenus();
+    void buildResults();
+    report::RecordData shownRecordData();
+    void drawBaseOfSupport();  // the base of support and the COG's projection, when switched on
+    void showResults();
     void connectControls();
     void Form_Load();
     void Form_Unload();
@@ -168,6 +188,8 @@ class FormMain : public QMainWindow {
     bool startupNoticesPending_ = true;
     bool closeRequested_ = false;  // a close arrived while a command was running
     std::vector<QAction *> shortcutActions_;
+    PictureCache pictures_;
+    QString pictureFolder_;  // of the picture chosen last; empty: the current directory
 
     std::unique_ptr<LandmarkDetection> detection_;
     uint64_t detectionTicket_ = 0;  // the detection running, 0 for none
@@ -175,8 +197,6 @@ class FormMain : public QMainWindow {
     QString detectionPicture_;
     std::array<bool, kLandMarks> placedDuringDetection_{};
     std::array<bool, kLandMarks> needsCheck_{};
-    PictureCache pictures_;
-    QString pictureFolder_;  // of the picture chosen last; empty: the current directory
 
     PictureView *Picture1_ = nullptr;
     QGroupBox *Frame1_ = nullptr;
@@ -202,6 +222,9 @@ class FormMain : public QMainWindow {
     QAction *MenuDetect_Landmarks_ = nullptr;
     QAction *MenuInformation_ = nullptr;
     QAction *MenuAbout_ = nullptr;
+    ResultsPanel *Results_ = nullptr;
+    QAction *MenuShow_Base_ = nullptr;
+    std::unique_ptr<ExportCommands> exports_;
 };
 
 }  // namespace pondera
