@@ -58,13 +58,13 @@ void FormMain::startDetection() {
     detectionCode_ = session_->ShownCode();
     detectionPicture_ = TextPICTURENAME_->text();
     placedDuringDetection_.fill(false);
-    Picture1_->setCursor(Qt::BusyCursor);
+    Picture1_->viewport()->setCursor(Qt::BusyCursor);
 }
 
 void FormMain::placeDetectedLandmarks(const LandmarkDetectionResult &result) {
     if (result.ticket != detectionTicket_) return;
     detectionTicket_ = 0;
-    Picture1_->setCursor(Qt::CrossCursor);
+    Picture1_->viewport()->setCursor(Qt::CrossCursor);
     // The user moved on to another record or picture meanwhile: the result is for neither.
     if (!session_ || !session_->IsShown() || session_->ShownCode() != detectionCode_ ||
         TextPICTURENAME_->text() != detectionPicture_)
