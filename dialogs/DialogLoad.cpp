@@ -45,7 +45,7 @@ void DialogLoad::BuildWindow() {
     OKButton_->setObjectName(QStringLiteral("OKButton"));
     OKButton_->setGeometry(Scaled(kOKButtonRect, scale));
 
-    CancelButton_ = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+    CancelButton_ = new QPushButton(tr("ｷｬﾝｾﾙ"), this);
     CancelButton_->setObjectName(QStringLiteral("CancelButton"));
     CancelButton_->setGeometry(Scaled(kCancelButtonRect, scale));
 

@@ -59,12 +59,12 @@ FormAbout::FormAbout(SysInfoServices services, QWidget *parent)
 }
 
 const QString &FormAbout::UnavailableMessage() {
-    static const QString text = QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません");
+    static const QString text = tr("現時点ではｼｽﾃﾑ情報を使用できません");
     return text;
 }
 
 void FormAbout::BuildWindow() {
-    setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+    setWindowTitle(tr("ﾊﾞｰｼﾞｮﾝ情報"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     const double scale = FontScale(font());
@@ -79,16 +79,16 @@ void FormAbout::BuildWindow() {
     picIcon_ = MakeLabel(this, "picIcon", Scaled(kIconRect, scale), false);
     picIcon_->setPixmap(AboutIconPixmap());
 
-    cmdSysInfo_ = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), this);
+    cmdSysInfo_ = new QPushButton(tr("ｼｽﾃﾑ情報(&S)..."), this);
     cmdSysInfo_->setObjectName(QStringLiteral("cmdSysInfo"));
     cmdSysInfo_->setGeometry(Scaled(kSysInfoRect, scale));
 
     lblDescription_ = MakeLabel(this, "lblDescription", Scaled(kDescriptionRect, scale), true);
-    lblDescription_->setText(QStringLiteral("画像に写っている人体の重心位置を計算します。"));
+    lblDescription_->setText(tr("画像に写っている人体の重心位置を計算します。"));
     lblDisclaimer_ = MakeLabel(this, "lblDisclaimer", Scaled(kDisclaimerRect, scale), true);
     lblDisclaimer_->setText(
-        QStringLiteral("計算結果はおおよその目安です。本プログラムの使用により生じた損害について、"
-                       "作者は責任を負いません。"));
+        tr("計算結果はおおよその目安です。本プログラムの使用により生じた損害について、"
+           "作者は責任を負いません。"));
     lblTitle_ = MakeLabel(this, "lblTitle", Scaled(kTitleRect, scale), true);
     lblVersion_ = MakeLabel(this, "lblVersion", Scaled(kVersionRect, scale), false);
 
