@@ -48,6 +48,8 @@ class PictureView : public QAbstractScrollArea {
     // A marker centred on picture position (x, y): an unfilled circle of the radius in screen
     // pixels, with a cross of the same reach when cross is set.
     void Marker(float x, float y, int radius, const QColor &colour, bool cross);
+    // A one-pixel line between the centres of two picture positions, beneath every marker.
+    void Line(float x1, float y1, float x2, float y2, const QColor &colour);
     QColor ForeColor() const;
 
     double Zoom() const { return zoom_; }
@@ -108,6 +110,11 @@ class PictureView : public QAbstractScrollArea {
     bool magnifier_ = true;
     std::optional<QPointF> hover_;
     std::vector<Shape> shapes_;
+    struct Segment {
+        float x1, y1, x2, y2;
+        QColor colour;
+    };
+    std::vector<Segment> lines_;
     QImage canvas_;  // reused by paintEvent
 };
 
