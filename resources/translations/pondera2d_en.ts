@@ -125,6 +125,14 @@ The sex value %3 of record %2 is neither 0 (Male) nor 1 (Female). Until a sex is
         <source>キャンセルされました</source>
         <translation>Cancelled</translation>
     </message>
+    <message>
+        <source>画像が大きすぎるため読み込めません。画像は変更されません。</source>
+        <translation>The picture is too large to load. The picture is not changed.</translation>
+    </message>
+    <message>
+        <source>画像ファイルとして読み込めません。画像は変更されません。</source>
+        <translation>The file cannot be read as a picture. The picture is not changed.</translation>
+    </message>
 </context>
 <context>
     <name>pondera::Information</name>
@@ -581,6 +589,14 @@ The sex value %3 of record %2 is neither 0 (Male) nor 1 (Female). Until a sex is
         <translation>Error number %1
 The demonstration picture %2 could not be written. The demonstration records are shown without it.
 (%3)</translation>
+    </message>
+    <message>
+        <source>すべての画像 (%1)</source>
+        <translation>All pictures (%1)</translation>
+    </message>
+    <message>
+        <source>すべてのファイル (*)</source>
+        <translation>All files (*)</translation>
     </message>
 </context>
 <context>
