@@ -21,6 +21,7 @@
 
 #include "app/FormMain.h"
 #include "app/ModuleMain.h"
+#include "app/PictureFiles.h"
 #include "app/PictureView.h"
 #include "model/ClassSEGMENT.h"
 #include "model/demo_landmarks.h"
@@ -469,6 +470,18 @@ class FormMainTest : public QObject {
         QCOMPARE(form_->Picture1()->Picture().size(), QSize(640, 480));
         form_->close();
         QCOMPARE(fileCell("ID", 6, 2).text, before.toStdString());
+    }
+
+    void pictureBeyondQtsDefaultAllocationLimitLoads() {
+        // 9000 x 8000 pixels take 288 MB decoded, more than Qt's reader allows by default.
+        QImage big(9000, 8000, QImage::Format_RGB32);
+        big.fill(QColor(30, 60, 90));
+        const QString path = dir_->filePath("big.jpg");
+        QVERIFY(big.save(path, "JPEG", 50));
+        big = QImage();
+        const QImage loaded = LoadPicture(path);
+        QCOMPARE(loaded.size(), QSize(9000, 8000));
+        QVERIFY(PictureLimitPixels() >= 9000LL * 8000);
     }
 
     void phonePhotoIsFittedAndDigitizedInItsOwnPixels() {
