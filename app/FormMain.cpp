@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <cmath>
 #include <new>
@@ -24,6 +25,7 @@
 #include "app/Graphics.h"
 #include "app/ModuleMain.h"
 #include "app/PictureBox.h"
+#include "app/StatusPanel.h"
 #include "dialogs/AppTitle.h"
 #include "dialogs/DialogLoad.h"
 #include "dialogs/FormAbout.h"
@@ -146,6 +148,11 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
             return dialog->selectedFiles().first();
         };
     if (!hooks_.runDialog) hooks_.runDialog = [](QDialog &dialog) { return dialog.exec(); };
+    if (!hooks_.ask)
+        hooks_.ask = [this](const QString &text) {
+            return QMessageBox::question(this, QString::fromUtf8(kAppTitle), text,
+                                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        };
 
     setWindowTitle(QStringLiteral("Pondera 2010 Ver 2.00") + QString(68, QLatin1Char(' ')) +
                    QStringLiteral("ZELMORA"));
@@ -154,7 +161,9 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
                    Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
     buildMenus();
     buildControls();
-    resize(twips(12705), twips(7965) + menuBar()->sizeHint().height());
+    buildAids();
+    resize(twips(12705),
+           twips(7965) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
     Form_Load();
 }
 
@@ -287,7 +296,11 @@ void FormMain::buildControls() {
 
     connect(TextIDCode, &QLineEdit::textChanged, this, [this] { TextIDCode_Change(); });
     connect(TextMEMO, &QPlainTextEdit::textChanged, this, [this] {
-        if (!fillingMemo_) memoDirty_ = true;
+        if (fillingMemo_) return;
+        memoDirty_ = true;
+        // Asked once the keystroke is through, so the box is not refilled under its own edit.
+        if (!demoCopyAsked_ && StatusPanel::IsDemoCode(memoCode_))
+            QTimer::singleShot(0, this, [this] { command([this] { offerDemoCopy(true); }); });
     });
     TextMEMO->installEventFilter(this);
     for (QLineEdit *box : findChildren<QLineEdit *>())
@@ -489,6 +502,7 @@ void FormMain::selectLandMarkRow(int16_t index) {
     curLandMarkNum_ = index;
     setBackground(TextX[curLandMarkNum_], systemColour(14));
     setBackground(TextZ[curLandMarkNum_], systemColour(14));
+    status_->SetCurrentLandMark(index);
 }
 
 void FormMain::OptionLandMark_Click(int16_t Index) {
@@ -502,6 +516,7 @@ void FormMain::OptionLandMark_Click(int16_t Index) {
 void FormMain::Picture1_MouseDown(int16_t, int16_t, float X, float Y) {
     if (!recordShown_ || !objExcel) return;
     command([this, X, Y] {
+        offerDemoCopy();
         const int32_t width = RoundScale(Picture1->ScaleWidth());
         const int32_t height = RoundScale(Picture1->ScaleHeight());
         const float x = PicToModelX(X, width);
@@ -524,6 +539,7 @@ bool FormMain::sexDrawable() const {
 }
 
 void FormMain::RedrawPicture() {
+    status_->SetPlacedCount(placedCount());
     Picture1->Cls();
     const float width = Picture1->ScaleWidth();
     const float height = Picture1->ScaleHeight();
@@ -625,6 +641,7 @@ void FormMain::displayRecord() {
     objExcel->SetCurCode(code);
     shownCode_ = code;
     recordShown_ = false;
+    status_->SetRecord(code);
 
     const int16_t sex = objExcel->GetCurSex();
     setSexButtons(sex);
@@ -703,6 +720,8 @@ void FormMain::displayRecord() {
 void FormMain::OptionSex_Click(int16_t Index) {
     if (!recordShown_ || !objExcel) return;
     command([this, Index] {
+        offerDemoCopy();
+        setSexButtons(Index);
         objSegment->SetSex(Index);
         objExcel->PutSex(Index);
         RedrawPicture();
@@ -778,6 +797,7 @@ void FormMain::Load_Picture_Click() {
             return;
         }
         storeMemo();
+        offerDemoCopy();
         objExcel->PutPictureName(path.toStdString());
         TextPICTURENAME->setText(QString::fromStdString(objExcel->GetCurPictureName()));
         TextIDCode_Change();

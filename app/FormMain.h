@@ -24,7 +24,9 @@ class QRadioButton;
 
 namespace pondera {
 
+class LandmarkGuideTips;
 class PictureBox;
+class StatusPanel;
 
 // Window services the main window asks for, replaceable so a test can drive the window without
 // a modal window ever waiting for a person. Empty members take the interactive defaults.
@@ -35,6 +37,8 @@ struct FormMainHooks {
     std::function<QString(QWidget *owner)> chooseFile;
     // Runs a modal window until it is closed; returns its result code.
     std::function<int(QDialog &dialog)> runDialog;
+    // Asks a question with Yes and No (caption: the application title); true for Yes.
+    std::function<bool(const QString &text)> ask;
 };
 
 // Pixels for a size or position in twips (15 twips make a pixel at 96 dots per inch).
@@ -83,6 +87,9 @@ class FormMain : public QMainWindow {
     const ClassLANDMARK *LandMark() const { return objLandMark.get(); }
     const ClassSEGMENT *Segment() const { return objSegment.get(); }
 
+    StatusPanel *Status() const { return status_; }
+    LandmarkGuideTips *GuideTips() const { return guideTips_; }
+
     // The open-file dialog Load Picture shows, set up but not shown.
     static std::unique_ptr<QFileDialog> MakePictureDialog(QWidget *owner);
 
@@ -129,6 +136,13 @@ class FormMain : public QMainWindow {
     bool setIdCodeText(int16_t code);  // true when the text changed (and the display ran)
     void storeMemo();
     bool sexDrawable() const;
+    void buildAids();
+    int placedCount() const;
+    // Before the first change to a demonstration record in a run: offers to copy the record
+    // into a new one and, on Yes, shows the copy, so the change goes there.
+    // A memo being typed goes into the copy.
+    void offerDemoCopy(bool fromMemo = false);
+    void copyShownRecord(const QString *memo);
 
     // Runs one user command under the error trap; the outermost one commits at its end.
     void command(const std::function<void()> &body);
@@ -154,6 +168,9 @@ class FormMain : public QMainWindow {
     int commandDepth_ = 0;
     bool closeRequested_ = false;  // a close arrived while a command was running
     std::vector<QAction *> shortcutActions_;
+    StatusPanel *status_ = nullptr;
+    LandmarkGuideTips *guideTips_ = nullptr;
+    bool demoCopyAsked_ = false;  // the copy of a demonstration record was offered this run
 };
 
 }  // namespace pondera
