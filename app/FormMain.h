@@ -9,13 +9,12 @@
 #include <memory>
 #include <vector>
 
-#include "model/ClassLANDMARK.h"
-#include "model/ClassSEGMENT.h"
-#include "store/records/ClassEXCEL.h"
+#include "app/CommandTrap.h"
+#include "app/ControlLayout.h"
+#include "app/RecordSession.h"
 
 class QAction;
 class QDialog;
-
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -41,27 +40,27 @@ struct FormMainHooks {
     std::function<bool(const QString &text)> ask;
 };
 
-// Pixels for a size or position in twips (15 twips make a pixel at 96 dots per inch).
+// Pixels for a size or position in twips at the designed 15 twips per pixel.
 constexpr int twips(int value) {
     return (value + 7) / 15;
 }
-
-// Path separator of the names the program builds itself (DEMO folder and pictures).
-inline constexpr char kPathSeparator = '/';
 
 // The main window. Controls carry object names as in their control arrays, index in
 // parentheses: "OptionSex(0)", "OptionLandMark(5)", "TextX(5)", "LabelLandMark(22)"; single
 // controls their plain name ("Picture1", "TextIDCode"); menus "Project", "Picture", "Help" and
 // items "New", "Load", "Quit", "Load_Picture", "Information", "About".
 //
+// The handlers read the widgets, ask the record session to do the work and show its result.
 // Every user command runs under one error trap: a failure shows its error number and a
 // sentence, the program goes on, and the record store commits at the end of the command, so
 // whatever was acknowledged on screen is on disk.
 class FormMain : public QMainWindow {
     Q_OBJECT
   public:
-    // Runs Form_Load: creates the landmark set, the segment model and the record store (in this
-    // order), writes the demonstration pictures for a new workbook and shows the newest record.
+    static constexpr int kLandMarks = 22;
+
+    // Runs Form_Load: opens the record session (landmark set, segment model, record store, in
+    // this order), writes the demonstration pictures for a new workbook, shows the newest record.
     explicit FormMain(FormMainHooks hooks = {}, QWidget *parent = nullptr);
     ~FormMain() override;
 
@@ -83,9 +82,9 @@ class FormMain : public QMainWindow {
     void About_Click();
 
     int16_t CurLandMarkNum() const { return curLandMarkNum_; }
-    ClassEXCEL *Excel() const { return objExcel.get(); }
-    const ClassLANDMARK *LandMark() const { return objLandMark.get(); }
-    const ClassSEGMENT *Segment() const { return objSegment.get(); }
+    ClassEXCEL *Excel() const { return session_ ? &session_->Store() : nullptr; }
+    const ClassLANDMARK *LandMark() const { return session_ ? &session_->LandMarks() : nullptr; }
+    const ClassSEGMENT *Segment() const { return session_ ? &session_->Segment() : nullptr; }
 
     StatusPanel *Status() const { return status_; }
     LandmarkGuideTips *GuideTips() const { return guideTips_; }
@@ -94,30 +93,29 @@ class FormMain : public QMainWindow {
     static std::unique_ptr<QFileDialog> MakePictureDialog(QWidget *owner);
 
     // Controls.
-    PictureBox *Picture1 = nullptr;
-    QGroupBox *Frame1 = nullptr;
-    QGroupBox *Frame2 = nullptr;
-    QLineEdit *TextIDCode = nullptr;
-    std::array<QRadioButton *, 2> OptionSex{};
-    QLineEdit *TextPICTURENAME = nullptr;
-    QPlainTextEdit *TextMEMO = nullptr;
-    QLabel *LabelLandMark = nullptr;
-    QLabel *LabelX = nullptr;
-    QLabel *LabelZ = nullptr;
-    static constexpr int kLandMarks = 22;
-    std::array<QRadioButton *, kLandMarks> OptionLandMark{};
-    std::array<QLineEdit *, kLandMarks> TextLandMark{};
-    std::array<QLineEdit *, kLandMarks> TextX{};
-    std::array<QLineEdit *, kLandMarks> TextZ{};
-    QLineEdit *TextCOG = nullptr;
-    QLineEdit *TextCOGX = nullptr;
-    QLineEdit *TextCOGZ = nullptr;
-    QAction *MenuNew = nullptr;
-    QAction *MenuLoad = nullptr;
-    QAction *MenuQuit = nullptr;
-    QAction *MenuLoad_Picture = nullptr;
-    QAction *MenuInformation = nullptr;
-    QAction *MenuAbout = nullptr;
+    PictureBox *Picture1() const { return Picture1_; }
+    QGroupBox *Frame1() const { return Frame1_; }
+    QGroupBox *Frame2() const { return Frame2_; }
+    QLineEdit *TextIDCode() const { return TextIDCode_; }
+    QRadioButton *OptionSex(int i) const { return OptionSex_.at(i); }
+    QLineEdit *TextPICTURENAME() const { return TextPICTURENAME_; }
+    QPlainTextEdit *TextMEMO() const { return TextMEMO_; }
+    QLabel *LabelLandMark() const { return LabelLandMark_; }
+    QLabel *LabelX() const { return LabelX_; }
+    QLabel *LabelZ() const { return LabelZ_; }
+    QRadioButton *OptionLandMark(int n) const { return OptionLandMark_.at(n); }
+    QLineEdit *TextLandMark(int n) const { return TextLandMark_.at(n); }
+    QLineEdit *TextX(int n) const { return TextX_.at(n); }
+    QLineEdit *TextZ(int n) const { return TextZ_.at(n); }
+    QLineEdit *TextCOG() const { return TextCOG_; }
+    QLineEdit *TextCOGX() const { return TextCOGX_; }
+    QLineEdit *TextCOGZ() const { return TextCOGZ_; }
+    QAction *MenuNew() const { return MenuNew_; }
+    QAction *MenuLoad() const { return MenuLoad_; }
+    QAction *MenuQuit() const { return MenuQuit_; }
+    QAction *MenuLoad_Picture() const { return MenuLoad_Picture_; }
+    QAction *MenuInformation() const { return MenuInformation_; }
+    QAction *MenuAbout() const { return MenuAbout_; }
 
   protected:
     void closeEvent(QCloseEvent *event) override;
@@ -125,17 +123,19 @@ class FormMain : public QMainWindow {
 
   private:
     void buildControls();
+    void placeControls();
     void buildMenus();
+    void connectControls();
     void Form_Load();
     void Form_Unload();
     void RedrawPicture();
     void displayRecord();
-    void writeDemoPictures();
+    void showRecordFields(const ShownRecord &record);
+    void showLandMarkValues();
     void selectLandMarkRow(int16_t index);
     void setSexButtons(int16_t sex);
     bool setIdCodeText(int16_t code);  // true when the text changed (and the display ran)
     void storeMemo();
-    bool sexDrawable() const;
     void buildAids();
     int placedCount() const;
     // Before the first change to a demonstration record in a run: offers to copy the record
@@ -146,28 +146,47 @@ class FormMain : public QMainWindow {
 
     // Runs one user command under the error trap; the outermost one commits at its end.
     void command(const std::function<void()> &body);
-    void commit();
-    void reselectShownRecord();
+    void commandFinished();
     void showMessage(const QString &text);
     void showError(int number, const QString &sentence, const QString &detail = {});
 
     FormMainHooks hooks_;
-    // The three shared objects, released in the opposite order (the store first).
-    std::unique_ptr<ClassLANDMARK> objLandMark;
-    std::unique_ptr<ClassSEGMENT> objSegment;
-    std::unique_ptr<ClassEXCEL> objExcel;
+    std::unique_ptr<RecordSession> session_;
+    CommandTrap trap_;
+    TwipScale scale_;
 
     int16_t curLandMarkNum_ = 0;
     bool loaded_ = false;
-    bool recordShown_ = false;  // a record is on screen and may be edited
-    int16_t shownCode_ = -1;    // the record on screen
-    int16_t memoCode_ = -1;     // the record whose memo TextMEMO holds
-    bool memoDirty_ = false;    // TextMEMO was edited since it was filled
+    int16_t memoCode_ = -1;   // the record whose memo TextMEMO holds
+    bool memoDirty_ = false;  // TextMEMO was edited since it was filled
     bool fillingMemo_ = false;
     bool startupNoticesPending_ = true;
-    int commandDepth_ = 0;
     bool closeRequested_ = false;  // a close arrived while a command was running
     std::vector<QAction *> shortcutActions_;
+
+    PictureBox *Picture1_ = nullptr;
+    QGroupBox *Frame1_ = nullptr;
+    QGroupBox *Frame2_ = nullptr;
+    QLineEdit *TextIDCode_ = nullptr;
+    std::array<QRadioButton *, 2> OptionSex_{};
+    QLineEdit *TextPICTURENAME_ = nullptr;
+    QPlainTextEdit *TextMEMO_ = nullptr;
+    QLabel *LabelLandMark_ = nullptr;
+    QLabel *LabelX_ = nullptr;
+    QLabel *LabelZ_ = nullptr;
+    std::array<QRadioButton *, kLandMarks> OptionLandMark_{};
+    std::array<QLineEdit *, kLandMarks> TextLandMark_{};
+    std::array<QLineEdit *, kLandMarks> TextX_{};
+    std::array<QLineEdit *, kLandMarks> TextZ_{};
+    QLineEdit *TextCOG_ = nullptr;
+    QLineEdit *TextCOGX_ = nullptr;
+    QLineEdit *TextCOGZ_ = nullptr;
+    QAction *MenuNew_ = nullptr;
+    QAction *MenuLoad_ = nullptr;
+    QAction *MenuQuit_ = nullptr;
+    QAction *MenuLoad_Picture_ = nullptr;
+    QAction *MenuInformation_ = nullptr;
+    QAction *MenuAbout_ = nullptr;
     StatusPanel *status_ = nullptr;
     LandmarkGuideTips *guideTips_ = nullptr;
     bool demoCopyAsked_ = false;  // the copy of a demonstration record was offered this run

@@ -50,14 +50,14 @@ class PointerWatch : public QObject {
 void FormMain::buildAids() {
     status_ = new StatusPanel(this);
     connect(status_, &StatusPanel::newRecordRequested, this, [this] { New_Click(); });
-    new PointerWatch(Picture1, status_);
+    new PointerWatch(Picture1_, status_);
 
     guideTips_ = new LandmarkGuideTips(this);
     for (int n = 0; n < kLandMarks; ++n) {
         const auto index = static_cast<int16_t>(n);
         for (QWidget *widget :
-             {static_cast<QWidget *>(OptionLandMark[n]), static_cast<QWidget *>(TextLandMark[n]),
-              static_cast<QWidget *>(TextX[n]), static_cast<QWidget *>(TextZ[n])})
+             {static_cast<QWidget *>(OptionLandMark_[n]), static_cast<QWidget *>(TextLandMark_[n]),
+              static_cast<QWidget *>(TextX_[n]), static_cast<QWidget *>(TextZ_[n])})
             guideTips_->Watch(widget, [index] { return index; });
     }
     guideTips_->Watch(status_->LandMarkText(), [this] { return curLandMarkNum_; });
@@ -65,47 +65,51 @@ void FormMain::buildAids() {
 
 int FormMain::placedCount() const {
     // A press always gives z of at least 1 (the area's bottom row), so (0, 0) is never placed.
+    const ClassLANDMARK &landMarks = session_->LandMarks();
     int placed = 0;
-    for (int16_t i = objLandMark->GetLandMarkMinNum(); i <= objLandMark->GetLandMarkMaxNum(); ++i)
-        if (objLandMark->GetLandMarkX(i) != 0 || objLandMark->GetLandMarkZ(i) != 0) ++placed;
+    for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i)
+        if (landMarks.GetLandMarkX(i) != 0 || landMarks.GetLandMarkZ(i) != 0) ++placed;
     return placed;
 }
 
 void FormMain::offerDemoCopy(bool fromMemo) {
-    if (demoCopyAsked_ || !recordShown_ || !StatusPanel::IsDemoCode(shownCode_)) return;
+    if (demoCopyAsked_ || !session_->IsShown() || !StatusPanel::IsDemoCode(session_->ShownCode()))
+        return;
     demoCopyAsked_ = true;
-    const QString memo = TextMEMO->toPlainText();
+    const QString memo = TextMEMO_->toPlainText();
     const bool yes =
         hooks_.ask(tr("記録 %1 はデモ用の記録で、起動のたびに元に戻ります。\n"
                       "画像・性別・LandMark を新しい記録にコピーして、そちらを変更しますか?\n"
                       "(いいえ: このデモの記録をそのまま変更します)")
-                       .arg(shownCode_));
+                       .arg(session_->ShownCode()));
     if (yes) copyShownRecord(fromMemo ? &memo : nullptr);
 }
 
 void FormMain::copyShownRecord(const QString *memo) {
     storeMemo();
     const int16_t landMark = curLandMarkNum_;
-    const int16_t sex = objExcel->GetCurSex();
-    const std::string picture = objExcel->GetCurPictureName();
-    const int16_t code = objExcel->AddCode();
-    objExcel->SetCurCode(code);
-    objExcel->PutPictureName(picture);
-    objExcel->PutSex(sex);
-    for (int16_t i = objLandMark->GetLandMarkMinNum(); i <= objLandMark->GetLandMarkMaxNum(); ++i) {
-        objExcel->PutLandMarkX(i, objLandMark->GetLandMarkX(i));
-        objExcel->PutLandMarkZ(i, objLandMark->GetLandMarkZ(i));
+    ClassEXCEL &store = session_->Store();
+    const ClassLANDMARK &landMarks = session_->LandMarks();
+    const int16_t sex = store.GetCurSex();
+    const std::string picture = store.GetCurPictureName();
+    const int16_t code = session_->AddRecord();
+    store.SetCurCode(code);
+    store.PutPictureName(picture);
+    store.PutSex(sex);
+    for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i) {
+        store.PutLandMarkX(i, landMarks.GetLandMarkX(i));
+        store.PutLandMarkZ(i, landMarks.GetLandMarkZ(i));
     }
     CurIDCode = code;
     if (!setIdCodeText(code)) displayRecord();
     // The change that led here goes on with the landmark it was made with.
     if (landMark != curLandMarkNum_) {
-        OptionLandMark[landMark]->setChecked(true);
+        OptionLandMark_[landMark]->setChecked(true);
         selectLandMarkRow(landMark);
     }
     if (memo) {
-        TextMEMO->setPlainText(*memo);  // marks the memo edited, stored like any typing
-        TextMEMO->moveCursor(QTextCursor::End);
+        TextMEMO_->setPlainText(*memo);  // marks the memo edited, stored like any typing
+        TextMEMO_->moveCursor(QTextCursor::End);
     }
 }
 

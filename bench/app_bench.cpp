@@ -93,7 +93,7 @@ void BM_ClickRedrawCommit(benchmark::State &state) {
         form->OptionLandMark_Click(static_cast<int16_t>(n % 22));
         const auto begin = Clock::now();
         form->Picture1_MouseDown(1, 0, x, y);
-        form->Picture1->repaint();
+        form->Picture1()->repaint();
         const auto elapsed = Clock::now() - begin;
         state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
         times.push_back(milliseconds(elapsed));

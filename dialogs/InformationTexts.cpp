@@ -2,6 +2,9 @@
 
 #include <array>
 
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+
 namespace pondera {
 
 namespace {
@@ -46,32 +49,18 @@ QStringList UsageColumn() {
     l << QStringLiteral("  左股関節、左膝関節、左足関節、左踵、左足");
     l << QString() << QStringLiteral("３．SEGMENTの構成とLANDMARK") << QString();
 
-    struct Segment {
-        const char *name, *proximal, *distal;
-    };
     // Segment order of the body model, head to left foot, with its proximal and distal landmarks.
-    static constexpr std::array<Segment, 15> kSegments{{
-        {"頭", "顎", "頭頂"},
-        {"頸", "胸骨", "顎"},
-        {"体幹", "恥骨", "胸骨"},
-        {"右上腕", "右肩関節", "右肘関節"},
-        {"右前腕", "右肘関節", "右手関節"},
-        {"右手", "右手関節", "右指"},
-        {"左上腕", "左肩関節", "左肘関節"},
-        {"左前腕", "左肘関節", "左手関節"},
-        {"左手", "左手関節", "左指"},
-        {"右大腿", "右股関節", "右膝関節"},
-        {"右下腿", "右膝関節", "右足関節"},
-        {"右足", "右踵", "右足"},
-        {"左大腿", "左股関節", "左膝関節"},
-        {"左下腿", "左膝関節", "左足関節"},
-        {"左足", "左踵", "左足"},
-    }};
-    for (const Segment &s : kSegments) {
-        const QString name = QString::fromUtf8(s.name);
+    const ClassLANDMARK landMarks;
+    const ClassSEGMENT segments(landMarks);
+    const auto landMarkName = [&](int16_t n) {
+        return QString::fromStdString(landMarks.GetLandMarkName(n));
+    };
+    for (int16_t s = segments.GetSegMinNum(); s <= segments.GetSegMaxNum(); ++s) {
+        const QString name = QString::fromStdString(segments.GetCOGSName(s));
         // Name and leaders together take eight ems, so the landmark names start in one column.
         l << Fw(2) + name + kFw + Leaders(8 - static_cast<int>(name.size())) + kFw +
-                 QString::fromUtf8(s.proximal) + QStringLiteral("－") + QString::fromUtf8(s.distal);
+                 landMarkName(segments.GetSegProximalNum(s)) + QStringLiteral("－") +
+                 landMarkName(segments.GetSegDistalNum(s));
     }
     return l;
 }
@@ -81,26 +70,25 @@ QStringList CoefficientTable() {
     l << QStringLiteral("係数の出典：松井秀治（1958）");
     l << QStringLiteral("                男性                 女性");
     l << QStringLiteral("          質量比  重心位置      質量比  重心位置");
-    struct Row {
-        const char *part, *maleMass, *malePos, *femaleMass, *femalePos;
-    };
-    static constexpr std::array<Row, 9> kRows{{
-        {"頭", "0.044", "0.63", "0.037", "0.63"},
-        {"頸", "0.033", "0.50", "0.026", "0.50"},
-        {"体幹", "0.479", "0.52", "0.487", "0.52"},
-        {"上腕", "0.053", "0.46", "0.051", "0.46"},
-        {"前腕", "0.030", "0.41", "0.026", "0.42"},
-        {"手", "0.018", "0.50", "0.012", "0.50"},
-        {"大腿", "0.200", "0.42", "0.223", "0.42"},
-        {"下腿", "0.107", "0.41", "0.107", "0.42"},
-        {"足", "0.038", "0.50", "0.030", "0.50"},
-    }};
-    for (const Row &r : kRows) {
-        const QString part = QString::fromUtf8(r.part);
+    // One row per kind of segment: head, neck and trunk, then the right limbs standing for both
+    // sides, whose table halves give the pair's ratio back when doubled.
+    const ClassLANDMARK landMarks;
+    const ClassSEGMENT segments(landMarks);
+    const QString right = QStringLiteral("右");
+    for (const int16_t s : {0, 1, 2, 3, 4, 5, 9, 10, 11}) {
+        QString part = QString::fromStdString(segments.GetCOGSName(s));
+        const bool pair = part.startsWith(right);
+        if (pair) part.remove(0, right.size());
+        const auto mass = [&](int16_t sex) {
+            const double m = segments.GetSegMass(s, sex);
+            return QString::number(pair ? 2 * m : m, 'f', 3);
+        };
+        const auto position = [&](int16_t sex) {
+            return QString::number(segments.GetSegPosition(s, sex), 'f', 2);
+        };
         // Part and leaders take four ems; values are all five or four half-width characters.
-        l << QStringLiteral("   ") + part + Leaders(4 - static_cast<int>(part.size())) +
-                 QLatin1String(r.maleMass) + Leaders(2) + QLatin1String(r.malePos) + Leaders(4) +
-                 QLatin1String(r.femaleMass) + Leaders(2) + QLatin1String(r.femalePos);
+        l << QStringLiteral("   ") + part + Leaders(4 - static_cast<int>(part.size())) + mass(0) +
+                 Leaders(2) + position(0) + Leaders(4) + mass(1) + Leaders(2) + position(1);
     }
     return l;
 }

@@ -94,11 +94,31 @@ const ClassSEGMENT::Point &ClassSEGMENT::segment(int16_t intSegNum) const {
     return segments_[sexSlot()][intSegNum];
 }
 
-std::string ClassSEGMENT::GetCOGSName(int16_t intValue) const {
-    if (intValue < 0 || intValue >= kSegments)
-        throw Error(kErrSubscript, "Subscript out of range: segment " + std::to_string(intValue) +
+const ClassSEGMENT::Row &ClassSEGMENT::row(int16_t intSegNum, int16_t intSex) const {
+    if (intSegNum < 0 || intSegNum >= kSegments)
+        throw Error(kErrSubscript, "Subscript out of range: segment " + std::to_string(intSegNum) +
                                        " (valid: 0..14)");
-    return table_[intValue].name;
+    if (intSex < 0 || intSex >= kSexes)
+        throw Error(kErrSubscript,
+                    "Subscript out of range: sex " + std::to_string(intSex) + " (valid: 0 or 1)");
+    return table_[intSegNum];
+}
+
+std::string ClassSEGMENT::GetCOGSName(int16_t intValue) const {
+    return row(intValue).name;
+}
+
+int16_t ClassSEGMENT::GetSegProximalNum(int16_t intSegNum) const {
+    return row(intSegNum).proximal;
+}
+int16_t ClassSEGMENT::GetSegDistalNum(int16_t intSegNum) const {
+    return row(intSegNum).distal;
+}
+float ClassSEGMENT::GetSegMass(int16_t intSegNum, int16_t intSex) const {
+    return row(intSegNum, intSex).mass[intSex];
+}
+float ClassSEGMENT::GetSegPosition(int16_t intSegNum, int16_t intSex) const {
+    return row(intSegNum, intSex).position[intSex];
 }
 
 float ClassSEGMENT::GetCOGBX() const {

@@ -19,6 +19,12 @@ class ClassSEGMENT {
     int16_t GetSegMinNum() const { return 0; }
     int16_t GetSegMaxNum() const { return 14; }
     std::string GetCOGSName(int16_t intValue) const;
+    // The segment table itself, for the texts that describe it: the landmarks at the segment's
+    // ends and its mass and centre-of-gravity position ratios for a sex (error 9 out of range).
+    int16_t GetSegProximalNum(int16_t intSegNum) const;
+    int16_t GetSegDistalNum(int16_t intSegNum) const;
+    float GetSegMass(int16_t intSegNum, int16_t intSex) const;
+    float GetSegPosition(int16_t intSegNum, int16_t intSex) const;
     float GetCOGBX() const;
     float GetCOGBY() const;
     float GetCOGBZ() const;
@@ -43,6 +49,7 @@ class ClassSEGMENT {
     };
 
     int sexSlot() const;  // throws error 9 unless the current sex is 0 or 1
+    const Row &row(int16_t intSegNum, int16_t intSex = 0) const;
     const Point &segment(int16_t intSegNum) const;
 
     const ClassLANDMARK &landMarks_;

@@ -11,8 +11,10 @@ namespace pondera {
 enum ErrorNumber : int {
     kErrInvalidCall = 5,      // a call the data cannot serve (a registry value with no data)
     kErrOverflow = 6,         // 16-bit arithmetic overflowed
+    kErrOutOfMemory = 7,      // memory exhausted, or a picture too large to hold
     kErrSubscript = 9,        // index out of range; also: no worksheet of that name
     kErrTypeMismatch = 13,    // a cell value that cannot be converted
+    kErrInternal = 51,        // a fault of the program itself
     kErrFileAccess = 75,      // path or file access error
     kErrPathNotFound = 76,    // path not found
     kErrWorkbookOpen = 1004,  // the workbook file cannot be opened as a workbook

@@ -85,20 +85,20 @@ class DigitizeTest : public QObject {
         QVERIFY(!form_->Status()->DemoBanner()->isHidden());
         const std::string demoPicture = store.GetCurPictureName();
         const std::string demoMemo = store.GetCurMemo();
-        QTest::mouseClick(form_->OptionLandMark[5], Qt::LeftButton);
+        QTest::mouseClick(form_->OptionLandMark(5), Qt::LeftButton);
 
         if (change == "click") {
-            QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(100, 200));
+            QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(100, 200));
         } else if (change == "sex") {
-            QTest::mouseClick(form_->OptionSex[0], Qt::LeftButton);
+            QTest::mouseClick(form_->OptionSex(0), Qt::LeftButton);
         } else if (change == "picture") {
             nextFile_ = dir_->filePath("DEMO/demo001.bmp");
             form_->Load_Picture_Click();
         } else {
-            form_->TextMEMO->setFocus();
-            QTest::keyClicks(form_->TextMEMO, "ab");
+            form_->TextMEMO()->setFocus();
+            QTest::keyClicks(form_->TextMEMO(), "ab");
             QTRY_COMPARE(questions_.size(), 1);
-            form_->TextIDCode->setFocus();  // leaving the box stores the memo
+            form_->TextIDCode()->setFocus();  // leaving the box stores the memo
         }
         QCOMPARE(questions_.size(), 1);
         QVERIFY(questions_[0].contains("デモ"));
@@ -115,7 +115,7 @@ class DigitizeTest : public QObject {
             QCOMPARE(storedLandMark(store, target, 5), std::make_pair(100.0f, 281.0f));
         } else if (change == "sex") {
             QCOMPARE(store.GetCurSex(), int16_t{0});
-            QVERIFY(form_->OptionSex[0]->isChecked());
+            QVERIFY(form_->OptionSex(0)->isChecked());
         } else if (change == "picture") {
             QCOMPARE(store.GetCurPictureName(), nextFile_.toStdString());
         } else {
@@ -139,11 +139,11 @@ class DigitizeTest : public QObject {
     }
 
     void demoCopyIsOfferedOncePerRun() {
-        QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(10, 10));
-        QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(20, 20));
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(20, 20));
         CurIDCode = 1;
         form_->TextIDCode_Change();
-        QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(30, 30));
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(30, 30));
         QCOMPARE(questions_.size(), 1);
         // Own records are never asked about, and the banner's button starts one.
         QTest::mouseClick(form_->Status()->DemoNewButton(), Qt::LeftButton);
@@ -157,19 +157,19 @@ class DigitizeTest : public QObject {
         form_->New_Click();
         QCOMPARE(form_->Status()->PlacedText()->text(), QStringLiteral("0/22 配置済み"));
         // The bottom-left pixel gives (0, 1), never (0, 0), so it counts as placed.
-        QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(0, 480));
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(0, 480));
         QCOMPARE(form_->Status()->PlacedText()->text(), QStringLiteral("1/22 配置済み"));
-        QTest::mouseMove(form_->Picture1, QPoint(100, 200));
+        QTest::mouseMove(form_->Picture1(), QPoint(100, 200));
         QCOMPARE(form_->Status()->PointerText()->text(), QStringLiteral("x 100  z 281"));
         QCOMPARE(form_->Status()->LandMarkText()->text(), QStringLiteral("頭頂 = top of head"));
-        QTest::mouseClick(form_->OptionLandMark[16], Qt::LeftButton);
+        QTest::mouseClick(form_->OptionLandMark(16), Qt::LeftButton);
         QCOMPARE(form_->Status()->LandMarkText()->text(),
                  QStringLiteral("右足 = right toe tip (subject's right)"));
     }
 
     // Resting on a row of the landmark table shows the figure for that row's landmark.
     void guideTipShowsTheRowsLandMark() {
-        QWidget *row = form_->TextLandMark[9];
+        QWidget *row = form_->TextLandMark(9);
         QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), row->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(row, &help);
         LandmarkGuide *tip = form_->GuideTips()->Tip();

@@ -120,24 +120,24 @@ class FormMainTest : public QObject {
             QCOMPARE(qFromLittleEndian<quint16>(header.constData() + 28), quint16(24));
         }
         QCOMPARE(CurIDCode, int16_t(3));
-        QCOMPARE(form_->TextIDCode->text(), QString("ID Code : 3"));
-        QVERIFY(form_->OptionSex[1]->isChecked());
-        QVERIFY(!form_->OptionSex[0]->isChecked());
-        QCOMPARE(form_->TextMEMO->toPlainText(), QString("demo3"));
-        QCOMPARE(form_->TextPICTURENAME->text(), dir_->path() + "/DEMO/demo003.bmp");
-        QCOMPARE(form_->Picture1->Picture().size(), QSize(640, 480));
-        QVERIFY(form_->Frame1->isEnabled());
-        QVERIFY(form_->OptionLandMark[0]->isChecked());
+        QCOMPARE(form_->TextIDCode()->text(), QString("ID Code : 3"));
+        QVERIFY(form_->OptionSex(1)->isChecked());
+        QVERIFY(!form_->OptionSex(0)->isChecked());
+        QCOMPARE(form_->TextMEMO()->toPlainText(), QString("demo3"));
+        QCOMPARE(form_->TextPICTURENAME()->text(), dir_->path() + "/DEMO/demo003.bmp");
+        QCOMPARE(form_->Picture1()->Picture().size(), QSize(640, 480));
+        QVERIFY(form_->Frame1()->isEnabled());
+        QVERIFY(form_->OptionLandMark(0)->isChecked());
         QCOMPARE(form_->CurLandMarkNum(), int16_t(0));
-        QCOMPARE(background(form_->TextX[0]), highlight());
-        QCOMPARE(background(form_->TextZ[0]), highlight());
-        QCOMPARE(background(form_->TextX[1]), buttonFace());
-        QCOMPARE(form_->TextX[0]->text(), QString::number(kDemoSetB[0].x));
-        QCOMPARE(form_->TextZ[21]->text(), QString::number(kDemoSetB[21].z));
-        QCOMPARE(form_->TextCOG->text(), QString("重心"));
+        QCOMPARE(background(form_->TextX(0)), highlight());
+        QCOMPARE(background(form_->TextZ(0)), highlight());
+        QCOMPARE(background(form_->TextX(1)), buttonFace());
+        QCOMPARE(form_->TextX(0)->text(), QString::number(kDemoSetB[0].x));
+        QCOMPARE(form_->TextZ(21)->text(), QString::number(kDemoSetB[21].z));
+        QCOMPARE(form_->TextCOG()->text(), QString("重心"));
         const auto [bx, bz] = bodyCentre(kDemoSetB, 1);
-        QCOMPARE(form_->TextCOGX->text(), floorText(bx));
-        QCOMPARE(form_->TextCOGZ->text(), floorText(bz));
+        QCOMPARE(form_->TextCOGX()->text(), floorText(bx));
+        QCOMPARE(form_->TextCOGZ()->text(), floorText(bz));
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join("|")));
         form_->close();
         // The centres of gravity were written into record 3 (row 6).
@@ -154,7 +154,7 @@ class FormMainTest : public QObject {
         QVERIFY(QFile::remove("DEMO/demo001.bmp"));
         start();
         QVERIFY(!QFile::exists("DEMO/demo001.bmp"));
-        QCOMPARE(form_->TextIDCode->text(), QString("ID Code : 4"));
+        QCOMPARE(form_->TextIDCode()->text(), QString("ID Code : 4"));
     }
 
     void existingDemoFolderIsUsed() {
@@ -170,26 +170,26 @@ class FormMainTest : public QObject {
         QCOMPARE(form_->windowTitle(),
                  QString("Pondera 2010 Ver 2.00") + QString(68, ' ') + "ZELMORA");
         QCOMPARE(form_->centralWidget()->size(), QSize(847, 531));
-        QCOMPARE(form_->Picture1->geometry(), QRect(16, 32, 641, 481));
-        QCOMPARE(form_->Frame1->geometry(), QRect(8, 0, 833, 521));
-        QCOMPARE(form_->Frame2->geometry(), QRect(648, 96, 177, 417));
-        QCOMPARE(form_->OptionLandMark[21]->geometry(), QRect(8, 368, 17, 17));
-        QCOMPARE(form_->TextZ[21]->geometry(), QRect(144, 368, 33, 18));
-        QCOMPARE(form_->TextCOGX->geometry(), QRect(112, 392, 33, 18));
-        QCOMPARE(form_->findChild<QLineEdit *>("TextX(7)"), form_->TextX[7]);
+        QCOMPARE(form_->Picture1()->geometry(), QRect(16, 32, 641, 481));
+        QCOMPARE(form_->Frame1()->geometry(), QRect(8, 0, 833, 521));
+        QCOMPARE(form_->Frame2()->geometry(), QRect(648, 96, 177, 417));
+        QCOMPARE(form_->OptionLandMark(21)->geometry(), QRect(8, 368, 17, 17));
+        QCOMPARE(form_->TextZ(21)->geometry(), QRect(144, 368, 33, 18));
+        QCOMPARE(form_->TextCOGX()->geometry(), QRect(112, 392, 33, 18));
+        QCOMPARE(form_->findChild<QLineEdit *>("TextX(7)"), form_->TextX(7));
         QCOMPARE(form_->findChild<QRadioButton *>("OptionSex(1)")->text(), QString("Female"));
-        QVERIFY(form_->TextPICTURENAME->isReadOnly());
-        QVERIFY(!form_->TextMEMO->isReadOnly());
-        QVERIFY(form_->TextX[0]->isReadOnly());
-        QCOMPARE(background(form_->TextMEMO), highlight());
-        QCOMPARE(form_->Picture1->cursor().shape(), Qt::CrossCursor);
+        QVERIFY(form_->TextPICTURENAME()->isReadOnly());
+        QVERIFY(!form_->TextMEMO()->isReadOnly());
+        QVERIFY(form_->TextX(0)->isReadOnly());
+        QCOMPARE(background(form_->TextMEMO()), highlight());
+        QCOMPARE(form_->Picture1()->cursor().shape(), Qt::CrossCursor);
         const QList<std::pair<QAction *, QString>> items{
-            {form_->MenuNew, "New(&N)"},
-            {form_->MenuLoad, "Load(&L)"},
-            {form_->MenuQuit, "Quit(&Q)"},
-            {form_->MenuLoad_Picture, "Load Picture(&P)"},
-            {form_->MenuInformation, "Information(&I)"},
-            {form_->MenuAbout, "About(&V)"}};
+            {form_->MenuNew(), "New(&N)"},
+            {form_->MenuLoad(), "Load(&L)"},
+            {form_->MenuQuit(), "Quit(&Q)"},
+            {form_->MenuLoad_Picture(), "Load Picture(&P)"},
+            {form_->MenuInformation(), "Information(&I)"},
+            {form_->MenuAbout(), "About(&V)"}};
         const QString keys = "NLQPIV";
         for (int i = 0; i < items.size(); ++i) {
             QCOMPARE(items[i].first->text(), items[i].second);
@@ -208,19 +208,19 @@ class FormMainTest : public QObject {
     void clickStoresShowsAndDraws() {
         QFETCH(Qt::MouseButton, button);
         start();
-        QTest::mouseClick(form_->Picture1, button, {}, QPoint(100, 200));
-        QCOMPARE(form_->TextX[0]->text(), QString("100"));
-        QCOMPARE(form_->TextZ[0]->text(), QString("281"));
+        QTest::mouseClick(form_->Picture1(), button, {}, QPoint(100, 200));
+        QCOMPARE(form_->TextX(0)->text(), QString("100"));
+        QCOMPARE(form_->TextZ(0)->text(), QString("281"));
         QCOMPARE(form_->LandMark()->GetLandMarkX(0), 100.0f);
         QCOMPARE(form_->LandMark()->GetLandMarkZ(0), 281.0f);
         QCOMPARE(form_->Excel()->GetLandMarkX(0), 100.0f);
         QCOMPARE(form_->Excel()->GetLandMarkZ(0), 281.0f);
         // The current landmark's cross is centred on the click.
-        const QImage overlay = form_->Picture1->Overlay();
+        const QImage overlay = form_->Picture1()->Overlay();
         QVERIFY(drawn(overlay, 100, 200));
         QVERIFY(drawn(overlay, 102, 200));
         QVERIFY(drawn(overlay, 100, 198));
-        QCOMPARE(overlay.pixelColor(102, 200), form_->Picture1->ForeColor());
+        QCOMPARE(overlay.pixelColor(102, 200), form_->Picture1()->ForeColor());
         QVERIFY(messages_.isEmpty());
         form_->close();
         QCOMPARE(fileNumber("LANDMARK", 6, 2), 100.0f);
@@ -237,7 +237,7 @@ class FormMainTest : public QObject {
         const qint64 before = journalSize();
         QVERIFY(before >= 0);
         // Changes reach the journal file on commit only; the click's are there at once.
-        QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(100, 200));
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(100, 200));
         QVERIFY(journalSize() > before);
         const qint64 afterClick = journalSize();
         form_->OptionSex_Click(0);
@@ -246,21 +246,21 @@ class FormMainTest : public QObject {
 
     void selectingAnotherLandmarkMovesHighlightOnly() {
         start();
-        QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(100, 200));
-        QTest::mouseClick(form_->OptionLandMark[5], Qt::LeftButton);
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(100, 200));
+        QTest::mouseClick(form_->OptionLandMark(5), Qt::LeftButton);
         QCOMPARE(form_->CurLandMarkNum(), int16_t(5));
-        QCOMPARE(background(form_->TextX[0]), buttonFace());
-        QCOMPARE(background(form_->TextZ[0]), buttonFace());
-        QCOMPARE(background(form_->TextX[5]), highlight());
-        QCOMPARE(background(form_->TextZ[5]), highlight());
+        QCOMPARE(background(form_->TextX(0)), buttonFace());
+        QCOMPARE(background(form_->TextZ(0)), buttonFace());
+        QCOMPARE(background(form_->TextX(5)), highlight());
+        QCOMPARE(background(form_->TextZ(5)), highlight());
         // No value changed.
         QCOMPARE(form_->LandMark()->GetLandMarkX(0), 100.0f);
         QCOMPARE(form_->LandMark()->GetLandMarkX(5), float(kDemoSetB[5].x));
         QCOMPARE(form_->Excel()->GetLandMarkX(0), 100.0f);
         QCOMPARE(form_->Excel()->GetLandMarkZ(5), float(kDemoSetB[5].z));
-        QCOMPARE(form_->TextX[5]->text(), QString::number(kDemoSetB[5].x));
+        QCOMPARE(form_->TextX(5)->text(), QString::number(kDemoSetB[5].x));
         // The cross moved to landmark 5; landmark 0 keeps a plain circle.
-        const QImage overlay = form_->Picture1->Overlay();
+        const QImage overlay = form_->Picture1()->Overlay();
         const int x5 = kDemoSetB[5].x, y5 = 481 - kDemoSetB[5].z;
         QVERIFY(drawn(overlay, x5 + 2, y5));
         QVERIFY(drawn(overlay, x5 + 8, y5));
@@ -268,22 +268,22 @@ class FormMainTest : public QObject {
         QVERIFY(!drawn(overlay, 102, 200));
         QVERIFY(!drawn(overlay, 108, 200));
         // The next click moves landmark 5.
-        QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(300, 100));
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(300, 100));
         QCOMPARE(form_->Excel()->GetLandMarkX(5), 300.0f);
         QCOMPARE(form_->Excel()->GetLandMarkX(0), 100.0f);
     }
 
     void twoClicksKeepTheSecond() {
         start();
-        QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(100, 200));
-        QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(150, 250));
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(100, 200));
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(150, 250));
         QCOMPARE(form_->CurLandMarkNum(), int16_t(0));
-        QCOMPARE(form_->TextX[0]->text(), QString("150"));
-        QCOMPARE(form_->TextZ[0]->text(), QString("231"));
+        QCOMPARE(form_->TextX(0)->text(), QString("150"));
+        QCOMPARE(form_->TextZ(0)->text(), QString("231"));
         QCOMPARE(form_->LandMark()->GetLandMarkZ(0), 231.0f);
         QCOMPARE(form_->Excel()->GetLandMarkX(0), 150.0f);
         QCOMPARE(form_->Excel()->GetLandMarkZ(0), 231.0f);
-        const QImage overlay = form_->Picture1->Overlay();
+        const QImage overlay = form_->Picture1()->Overlay();
         QVERIFY(!drawn(overlay, 102, 200));
         QVERIFY(drawn(overlay, 152, 250));
     }
@@ -291,8 +291,8 @@ class FormMainTest : public QObject {
     void fractionalClickShownAsGeneralNumber() {
         start();
         form_->Picture1_MouseDown(1, 0, 245.5f, 100.25f);
-        QCOMPARE(form_->TextX[0]->text(), QString("245.5"));
-        QCOMPARE(form_->TextZ[0]->text(), QString("380.75"));
+        QCOMPARE(form_->TextX(0)->text(), QString("245.5"));
+        QCOMPARE(form_->TextZ(0)->text(), QString("380.75"));
     }
 
     // ---- record display and editing ----
@@ -301,20 +301,20 @@ class FormMainTest : public QObject {
         startShown();
         QTest::keyClick(form_.get(), Qt::Key_N, Qt::ControlModifier);
         QCOMPARE(CurIDCode, int16_t(4));
-        QCOMPARE(form_->TextIDCode->text(), QString("ID Code : 4"));
-        QVERIFY(form_->Picture1->Picture().isNull());
-        QCOMPARE(form_->TextPICTURENAME->text(), QString());
-        QVERIFY(form_->OptionSex[0]->isChecked());
-        QVERIFY(!form_->OptionSex[1]->isChecked());
-        QCOMPARE(form_->TextMEMO->toPlainText(), QString("NEW"));
+        QCOMPARE(form_->TextIDCode()->text(), QString("ID Code : 4"));
+        QVERIFY(form_->Picture1()->Picture().isNull());
+        QCOMPARE(form_->TextPICTURENAME()->text(), QString());
+        QVERIFY(form_->OptionSex(0)->isChecked());
+        QVERIFY(!form_->OptionSex(1)->isChecked());
+        QCOMPARE(form_->TextMEMO()->toPlainText(), QString("NEW"));
         for (int i = 0; i < 22; ++i) {
-            QCOMPARE(form_->TextX[i]->text(), QString("0"));
-            QCOMPARE(form_->TextZ[i]->text(), QString("0"));
+            QCOMPARE(form_->TextX(i)->text(), QString("0"));
+            QCOMPARE(form_->TextZ(i)->text(), QString("0"));
         }
-        QCOMPARE(form_->TextCOGX->text(), QString("0"));
-        QCOMPARE(form_->TextCOGZ->text(), QString("0"));
+        QCOMPARE(form_->TextCOGX()->text(), QString("0"));
+        QCOMPARE(form_->TextCOGZ()->text(), QString("0"));
         // Every marker sits on the bottom-left corner, picture position (0, 481).
-        const QImage overlay = form_->Picture1->Overlay();
+        const QImage overlay = form_->Picture1()->Overlay();
         QVERIFY(drawn(overlay, 0, 475));  // vertical stroke of the cross
         QVERIFY(!drawn(overlay, 20, 460));
         QVERIFY(messages_.isEmpty());
@@ -332,14 +332,14 @@ class FormMainTest : public QObject {
         const auto [fx, fz] = bodyCentre(kDemoSetB, 1);
         const auto [mx, mz] = bodyCentre(kDemoSetB, 0);
         QVERIFY(floorText(fx) != floorText(mx) || floorText(fz) != floorText(mz));
-        QTest::mouseClick(form_->OptionSex[0], Qt::LeftButton);
-        QVERIFY(form_->OptionSex[0]->isChecked());
+        QTest::mouseClick(form_->OptionSex(0), Qt::LeftButton);
+        QVERIFY(form_->OptionSex(0)->isChecked());
         QCOMPARE(form_->Excel()->GetCurSex(), int16_t(0));
-        QCOMPARE(form_->TextCOGX->text(), floorText(mx));
-        QCOMPARE(form_->TextCOGZ->text(), floorText(mz));
+        QCOMPARE(form_->TextCOGX()->text(), floorText(mx));
+        QCOMPARE(form_->TextCOGZ()->text(), floorText(mz));
         QCOMPARE(form_->Excel()->GetLandMarkX(3), float(kDemoSetB[3].x));
         // The body centre marker moved to the male position.
-        const QImage overlay = form_->Picture1->Overlay();
+        const QImage overlay = form_->Picture1()->Overlay();
         const QColor magenta(128, 0, 128);
         QCOMPARE(overlay.pixelColor(qRound(mx) + 6, qRound(481 - mz)), magenta);
         form_->close();
@@ -357,15 +357,15 @@ class FormMainTest : public QObject {
     void memoIsStored() {
         QFETCH(QString, how);
         startShown();
-        form_->TextMEMO->setFocus();
-        form_->TextMEMO->selectAll();
-        QTest::keyClicks(form_->TextMEMO, "jump 2");
+        form_->TextMEMO()->setFocus();
+        form_->TextMEMO()->selectAll();
+        QTest::keyClicks(form_->TextMEMO(), "jump 2");
         if (how == "focus") {
-            form_->TextX[3]->setFocus();
+            form_->TextX(3)->setFocus();
             QCOMPARE(form_->Excel()->GetCurMemo(), std::string("jump 2"));
         } else if (how == "new") {
             form_->New_Click();
-            QCOMPARE(form_->TextMEMO->toPlainText(), QString("NEW"));
+            QCOMPARE(form_->TextMEMO()->toPlainText(), QString("NEW"));
         }
         form_->close();
         QCOMPARE(fileCell("ID", 6, 4).text, std::string("jump 2"));
@@ -373,10 +373,10 @@ class FormMainTest : public QObject {
 
     void typingIntoIdCodeRedisplaysSameRecord() {
         start();
-        form_->TextIDCode->setFocus();
-        QTest::keyClicks(form_->TextIDCode, "9");
-        QCOMPARE(form_->TextIDCode->text(), QString("ID Code : 39"));
-        QCOMPARE(form_->TextMEMO->toPlainText(), QString("demo3"));
+        form_->TextIDCode()->setFocus();
+        QTest::keyClicks(form_->TextIDCode(), "9");
+        QCOMPARE(form_->TextIDCode()->text(), QString("ID Code : 39"));
+        QCOMPARE(form_->TextMEMO()->toPlainText(), QString("demo3"));
         QCOMPARE(form_->Excel()->GetCurCode(), int16_t(3));
     }
 
@@ -393,9 +393,9 @@ class FormMainTest : public QObject {
         start();
         nextFile_ = QDir::current().filePath(path);
         form_->Load_Picture_Click();
-        QCOMPARE(form_->TextPICTURENAME->text(), nextFile_);
-        QVERIFY(form_->Picture1->Picture().isNull());
-        QCOMPARE(form_->TextX[1]->text(), QString::number(kDemoSetB[1].x));
+        QCOMPARE(form_->TextPICTURENAME()->text(), nextFile_);
+        QVERIFY(form_->Picture1()->Picture().isNull());
+        QCOMPARE(form_->TextX(1)->text(), QString::number(kDemoSetB[1].x));
         if (message) {
             QCOMPARE(messages_.size(), 1);
             QVERIFY2(messages_[0].startsWith("エラー番号 75"), qPrintable(messages_[0]));
@@ -403,7 +403,7 @@ class FormMainTest : public QObject {
             QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join("|")));
         }
         // The program goes on: a click still digitizes.
-        QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(10, 20));
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(10, 20));
         QCOMPARE(form_->Excel()->GetLandMarkZ(0), 461.0f);
         form_->close();
         QCOMPARE(fileCell("ID", 6, 2).text, nextFile_.toStdString());
@@ -419,11 +419,11 @@ class FormMainTest : public QObject {
         nextFile_ = QDir::current().filePath(folder + "/Photo.JPEG");
         QVERIFY(nextFile_.toUtf8().size() > 255);
         QVERIFY(picture.save(nextFile_, "JPEG"));
-        QTest::mouseClick(form_->OptionLandMark[4], Qt::LeftButton);
+        QTest::mouseClick(form_->OptionLandMark(4), Qt::LeftButton);
         QTest::keyClick(form_.get(), Qt::Key_P, Qt::ControlModifier);
         QCOMPARE(fileAsked_, 1);
-        QCOMPARE(form_->TextPICTURENAME->text(), nextFile_);
-        QCOMPARE(form_->Picture1->Picture().size(), QSize(640, 480));
+        QCOMPARE(form_->TextPICTURENAME()->text(), nextFile_);
+        QCOMPARE(form_->Picture1()->Picture().size(), QSize(640, 480));
         QCOMPARE(form_->CurLandMarkNum(), int16_t(0));
         QVERIFY(messages_.isEmpty());
         form_->close();
@@ -432,11 +432,11 @@ class FormMainTest : public QObject {
 
     void cancelledPictureChoiceChangesNothing() {
         start();
-        const QString before = form_->TextPICTURENAME->text();
+        const QString before = form_->TextPICTURENAME()->text();
         nextFile_.clear();
         form_->Load_Picture_Click();
         QCOMPARE(messages_, QStringList{"キャンセルされました"});
-        QCOMPARE(form_->TextPICTURENAME->text(), before);
+        QCOMPARE(form_->TextPICTURENAME()->text(), before);
         QCOMPARE(form_->Excel()->GetCurPictureName(), before.toStdString());
     }
 
@@ -496,17 +496,17 @@ class FormMainTest : public QObject {
         QVERIFY2(messages_[0].startsWith("エラー番号 13"), qPrintable(messages_[0]));
         QVERIFY(messages_[0].contains("顎 X"));
         QVERIFY2(messages_[1].startsWith("エラー番号 9"), qPrintable(messages_[1]));
-        QVERIFY(!form_->OptionSex[0]->isChecked());
-        QVERIFY(!form_->OptionSex[1]->isChecked());
-        QCOMPARE(form_->TextX[1]->text(), QString("0"));
-        QCOMPARE(form_->TextZ[1]->text(), QString::number(kDemoSetB[1].z));
-        QCOMPARE(form_->TextCOGX->text(), QString());
+        QVERIFY(!form_->OptionSex(0)->isChecked());
+        QVERIFY(!form_->OptionSex(1)->isChecked());
+        QCOMPARE(form_->TextX(1)->text(), QString("0"));
+        QCOMPARE(form_->TextZ(1)->text(), QString::number(kDemoSetB[1].z));
+        QCOMPARE(form_->TextCOGX()->text(), QString());
         // Landmarks are drawn, centres of gravity are not.
-        const QImage overlay = form_->Picture1->Overlay();
+        const QImage overlay = form_->Picture1()->Overlay();
         QVERIFY(drawn(overlay, kDemoSetB[3].x + 4, 481 - kDemoSetB[3].z));
         // Picking a sex draws and stores them.
-        QTest::mouseClick(form_->OptionSex[1], Qt::LeftButton);
-        QVERIFY(!form_->TextCOGX->text().isEmpty());
+        QTest::mouseClick(form_->OptionSex(1), Qt::LeftButton);
+        QVERIFY(!form_->TextCOGX()->text().isEmpty());
         form_->close();
         QCOMPARE(fileNumber("ID", 7, 3), 1.0f);
     }
@@ -526,10 +526,10 @@ class FormMainTest : public QObject {
         QCOMPARE(messages_.size(), 1);
         QVERIFY2(messages_[0].startsWith("エラー番号 6"), qPrintable(messages_[0]));
         QCOMPARE(CurIDCode, int16_t(32764));
-        QCOMPARE(form_->TextIDCode->text(), QString("ID Code : 32764"));
+        QCOMPARE(form_->TextIDCode()->text(), QString("ID Code : 32764"));
         QCOMPARE(form_->Excel()->GetCodeMaxNum(), int16_t(32764));
         // The record shown still takes clicks.
-        QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(100, 200));
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(100, 200));
         QCOMPARE(form_->Excel()->GetLandMarkZ(0), 281.0f);
         form_->close();
         QCOMPARE(fileNumber("LANDMARK", 32767, 3), 281.0f);
@@ -548,7 +548,7 @@ class FormMainTest : public QObject {
         form_->ShowNotices();
         QCOMPARE(messages_.size(), 1);
         QVERIFY(messages_[0].contains(kWorkbook));
-        QCOMPARE(form_->TextIDCode->text(), QString("ID Code : 3"));
+        QCOMPARE(form_->TextIDCode()->text(), QString("ID Code : 3"));
     }
 
     // ---- commands and shortcuts ----
@@ -572,8 +572,8 @@ class FormMainTest : public QObject {
         QApplication::clipboard()->setText("PASTED");
         auto *box = form_->findChild<QWidget *>(focus);
         box->setFocus();
-        const QString memoBefore = form_->TextMEMO->toPlainText();
-        const QString idBefore = form_->TextIDCode->text();
+        const QString memoBefore = form_->TextMEMO()->toPlainText();
+        const QString idBefore = form_->TextIDCode()->text();
         QTest::keyClick(box, key, Qt::ControlModifier);
         if (result == "file") {
             QCOMPARE(fileAsked_, 1);
@@ -581,8 +581,8 @@ class FormMainTest : public QObject {
             QCOMPARE(CurIDCode, int16_t(4));
         } else {
             QCOMPARE(dialogs_, QStringList{"pondera::" + result});
-            QCOMPARE(form_->TextMEMO->toPlainText(), memoBefore);
-            QCOMPARE(form_->TextIDCode->text(), idBefore);
+            QCOMPARE(form_->TextMEMO()->toPlainText(), memoBefore);
+            QCOMPARE(form_->TextIDCode()->text(), idBefore);
         }
     }
 
@@ -594,10 +594,10 @@ class FormMainTest : public QObject {
             dialog.accept();
         };
         QTest::keyClick(form_.get(), Qt::Key_L, Qt::ControlModifier);
-        QCOMPARE(form_->TextIDCode->text(), QString("ID Code : 1"));
-        QCOMPARE(form_->TextMEMO->toPlainText(), QString("demo1"));
+        QCOMPARE(form_->TextIDCode()->text(), QString("ID Code : 1"));
+        QCOMPARE(form_->TextMEMO()->toPlainText(), QString("demo1"));
         QCOMPARE(form_->Excel()->GetCurCode(), int16_t(1));
-        QCOMPARE(form_->TextX[0]->text(), QString::number(kDemoSetA[0].x));
+        QCOMPARE(form_->TextX(0)->text(), QString::number(kDemoSetA[0].x));
         // A confirmation without a choice keeps the record shown.
         dialogAction_ = [](QDialog &) { CurIDCode = -1; };
         form_->Load_Click();
@@ -605,7 +605,7 @@ class FormMainTest : public QObject {
         QVERIFY(messages_[0].startsWith("エラー番号 9"));
         QCOMPARE(CurIDCode, int16_t(1));
         QCOMPARE(form_->Excel()->GetCurCode(), int16_t(1));
-        QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(10, 20));
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(10, 20));
         QCOMPARE(form_->Excel()->GetLandMarkX(0), 10.0f);
         form_->close();
         QCOMPARE(fileNumber("LANDMARK", 4, 2), 10.0f);
@@ -619,9 +619,9 @@ class FormMainTest : public QObject {
     void quitAndCloseBoxBothSave() {
         QFETCH(bool, viaMenu);
         startShown();
-        QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(100, 200));
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(100, 200));
         if (viaMenu)
-            form_->MenuQuit->trigger();
+            form_->MenuQuit()->trigger();
         else
             form_->close();
         QVERIFY(!form_->isVisible());
@@ -650,7 +650,7 @@ class FormMainTest : public QObject {
         QVERIFY(messages_[0].startsWith("エラー番号"));
         second.reset();
         // The first copy is untouched and still works.
-        QTest::mouseClick(form_->Picture1, Qt::LeftButton, {}, QPoint(100, 200));
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(100, 200));
         QCOMPARE(form_->Excel()->GetLandMarkX(0), 100.0f);
     }
 

@@ -81,7 +81,7 @@ class DialogLoadStoreTest : public QObject {
         };
         form_->Load_Click();
         QCOMPARE(CurIDCode, int16_t{2});
-        QCOMPARE(form_->TextIDCode->text(), QStringLiteral("ID Code : 2"));
+        QCOMPARE(form_->TextIDCode()->text(), QStringLiteral("ID Code : 2"));
         QCOMPARE(form_->Excel()->GetCurCode(), int16_t{2});
         QVERIFY(messages_.isEmpty());
     }
@@ -99,7 +99,7 @@ class DialogLoadStoreTest : public QObject {
         form_->New_Click();   // record 4, the one shown
         form_->Load_Click();  // closed untouched: record 4 stays
         QCOMPARE(CurIDCode, int16_t{4});
-        QCOMPARE(form_->TextIDCode->text(), QStringLiteral("ID Code : 4"));
+        QCOMPARE(form_->TextIDCode()->text(), QStringLiteral("ID Code : 4"));
         dialogAction_ = [](DialogLoad &dialog) {
             SelectRow(dialog, 1);
             QTest::mouseClick(dialog.OKButton(), Qt::LeftButton);
@@ -107,7 +107,7 @@ class DialogLoadStoreTest : public QObject {
         form_->Load_Click();
         QCOMPARE(CurIDCode, int16_t{1});
         form_->OptionLandMark_Click(5);
-        const QString x0 = form_->TextX[0]->text();
+        const QString x0 = form_->TextX(0)->text();
 
         dialogAction_ = [how](DialogLoad &dialog) {
             if (how == QLatin1String("cancel")) {
@@ -125,11 +125,11 @@ class DialogLoadStoreTest : public QObject {
         };
         form_->Load_Click();
         QCOMPARE(CurIDCode, int16_t{1});
-        QCOMPARE(form_->TextIDCode->text(), QStringLiteral("ID Code : 1"));
+        QCOMPARE(form_->TextIDCode()->text(), QStringLiteral("ID Code : 1"));
         // The dialog moved the store through every code; it is back on the record shown.
         QCOMPARE(form_->Excel()->GetCurCode(), int16_t{1});
         QCOMPARE(form_->CurLandMarkNum(), int16_t{5});
-        QCOMPARE(form_->TextX[0]->text(), x0);
+        QCOMPARE(form_->TextX(0)->text(), x0);
         QVERIFY(messages_.isEmpty());
     }
 

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class QFileDialog;
+class QWidget;
+
+namespace pondera {
+
+// Path separator of the names the program builds itself (DEMO folder and pictures).
+inline constexpr char kPathSeparator = '/';
+
+// Loads a picture file for the picture area, upright as its EXIF orientation says. An empty name
+// is an empty picture; a folder that does not exist is error 76; a missing file or one that is
+// not a picture error 75; a picture too large to hold error 7. Raises pondera::Error.
+QImage LoadPicture(const QString &name);
+
+// The most pixels a picture may have to be decoded, from the memory this machine has free.
+qint64 PictureLimitPixels();
+
+// The open-file dialog Load Picture shows, set up but not shown.
+std::unique_ptr<QFileDialog> MakePictureFileDialog(QWidget *owner);
+
+// Writes the two demonstration photographs as DEMO/demo001.bmp and DEMO/demo003.bmp under the
+// folder (an existing DEMO folder is used). Returns one message per picture that could not be
+// written; the records then show without it.
+QStringList WriteDemoPictures(const QString &folder);
+
+}  // namespace pondera

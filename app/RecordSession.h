@@ -1,0 +1,121 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "store/records/ClassEXCEL.h"
+
+namespace pondera {
+
+// Size of the picture area in pixels. It fixes the model frame: model x = picture x, model z =
+// area height - picture y.
+struct AreaSize {
+    int width = 641;
+    int height = 481;
+    bool operator==(const AreaSize &) const = default;
+};
+
+// The centres of gravity of the record shown, in model coordinates.
+struct Centres {
+    bool drawable = false;  // false while the record's sex is neither 0 nor 1
+    float bodyX = 0;
+    float bodyZ = 0;
+    std::array<float, ClassSEGMENT::kSegments> segX{};
+    std::array<float, ClassSEGMENT::kSegments> segZ{};
+};
+
+// What showing a record found, for the window to display.
+struct ShownRecord {
+    int16_t code = -1;
+    int16_t sex = 0;
+    std::string memo;
+    std::string pictureName;
+    // Landmark cells holding something other than a number, read as 0 ("顎 X").
+    std::vector<std::string> badCells;
+    bool sexDrawable = true;
+};
+
+// The work behind the main window, without a widget: the landmark set, the segment model and the
+// record store of one running program, and the record shown. Every operation writes what it
+// changes into the store at once; the caller commits at the end of a user command.
+//
+// Centres of gravity are written only when they differ from what this session last wrote into
+// the record shown, so a redraw that changes nothing (a landmark row selected) writes nothing.
+class RecordSession {
+  public:
+    // Creates the landmark set, the segment model and the record store, in this order; raises
+    // the store's error when the workbook cannot be opened.
+    explicit RecordSession(ClassEXCEL::Options options = {});
+    // Releases the store first (it closes the workbook), then the two models.
+    ~RecordSession();
+    RecordSession(const RecordSession &) = delete;
+    RecordSession &operator=(const RecordSession &) = delete;
+
+    bool IsNewWorkbook() const;
+    int16_t NewestCode();
+    bool HasCode(int16_t code);
+
+    // Selects the record, loads its landmarks and sex into the models and stores its centres.
+    ShownRecord Show(int16_t code);
+    bool IsShown() const { return shown_; }
+    int16_t ShownCode() const { return shownCode_; }
+    // Points the store at the record shown again after a command failed half-way (the record
+    // list moves the store's current record). Refuses edits when that record is gone.
+    void Reselect();
+
+    void SetArea(AreaSize area) { area_ = area; }
+    AreaSize Area() const { return area_; }
+    // Model coordinates of a picture position, in the area's frame.
+    std::pair<float, float> ToModel(float picX, float picY) const;
+    // Picture position of model coordinates, in the area's frame.
+    std::pair<float, float> ToPicture(float modelX, float modelZ) const;
+
+    // Places a landmark at a picture position: landmark set, record, centres. Returns the
+    // model coordinates stored.
+    std::pair<float, float> Digitize(int16_t landMark, float picX, float picY);
+    void SetSex(int16_t sex);
+    // Appends a record and returns its code; the record shown stays selected.
+    int16_t AddRecord();
+    // Stores a memo into the record with that code; the store's current record stays.
+    void StoreMemo(int16_t code, const std::string &text);
+    // Stores the picture name of the record shown and returns it as the store now holds it.
+    std::string StorePictureName(const std::string &path);
+
+    // Recomputes the centres from the landmark set and writes those that changed.
+    void StoreCentres();
+    const Centres &CurrentCentres() const { return centres_; }
+
+    void Commit();
+    void Close();
+    std::vector<std::string> TakeNotices();
+
+    ClassEXCEL &Store() { return *objExcel; }
+    const ClassLANDMARK &LandMarks() const { return *objLandMark; }
+    const ClassSEGMENT &Segment() const { return *objSegment; }
+
+  private:
+    static constexpr int kCentreValues = 2 + 2 * ClassSEGMENT::kSegments;
+    void computeCentres();
+    void putCentre(int slot, float value);
+    float readCell(int16_t landMark, bool isX, std::vector<std::string> &badCells);
+
+    std::unique_ptr<ClassLANDMARK> objLandMark;
+    std::unique_ptr<ClassSEGMENT> objSegment;
+    std::unique_ptr<ClassEXCEL> objExcel;
+
+    AreaSize area_;
+    bool shown_ = false;
+    int16_t shownCode_ = -1;
+    Centres centres_;
+    // What this session last wrote into the record shown, by slot (body x, body z, then segment
+    // x and z in segment order); empty slots are not known to hold anything.
+    std::array<std::optional<float>, kCentreValues> written_{};
+};
+
+}  // namespace pondera
