@@ -219,7 +219,7 @@ bool FormMain::eventFilter(QObject *watched, QEvent *event) {
         const auto *key = static_cast<QKeyEvent *>(event);
         const QKeySequence pressed(key->keyCombination());
         for (const QAction *action : shortcutActions_) {
-            if (action->shortcut() == pressed) {
+            if (action->shortcuts().contains(pressed)) {
                 event->ignore();
                 return true;
             }
@@ -350,12 +350,18 @@ void FormMain::Picture1_MouseDown(int16_t, int16_t, float X, float Y) {
     if (!session_ || !session_->IsShown()) return;
     command([this, X, Y] {
         offerDemoCopy();
+        const LandMarkValue before = landMarkValue(curLandMarkNum_);
         session_->SetArea(
             {RoundScale(Picture1_->ScaleWidth()), RoundScale(Picture1_->ScaleHeight())});
         const auto [x, z] = session_->Digitize(curLandMarkNum_, X, Y);
         TextX_[curLandMarkNum_]->setText(generalText(x));
         TextZ_[curLandMarkNum_]->setText(generalText(z));
         RedrawPicture();
+        dragPress_ = landMarkValue(curLandMarkNum_);
+        dragging_ = true;
+        dragMoved_ = false;
+        pushEdit(new SetLandMarksCommand(*this, SetLandMarksCommand::Kind::kPlace, {before},
+                                         {dragPress_}));
     });
 }
 
@@ -363,6 +369,7 @@ void FormMain::Picture1_MouseDown(int16_t, int16_t, float X, float Y) {
 void FormMain::RedrawPicture() {
     status_->SetPlacedCount(placedCount());
     Picture1_->Cls();
+    drawAids();
     session_->SetArea({RoundScale(Picture1_->ScaleWidth()), RoundScale(Picture1_->ScaleHeight())});
     const ClassLANDMARK &landMarks = session_->LandMarks();
     const QColor fore = Picture1_->ForeColor();
@@ -416,8 +423,13 @@ void FormMain::setSexButtons(int16_t sex) {
 
 void FormMain::storeMemo() {
     if (!memoDirty_ || !session_ || memoCode_ < 0) return;
-    session_->StoreMemo(memoCode_, TextMEMO_->toPlainText().toStdString());
+    const std::string after = TextMEMO_->toPlainText().toStdString();
+    const bool shown = session_->IsShown() && memoCode_ == session_->ShownCode() &&
+                       session_->Store().GetCurCode() == memoCode_;
+    const std::string before = shown ? session_->Store().GetCurMemo() : std::string();
+    session_->StoreMemo(memoCode_, after);
     memoDirty_ = false;
+    if (shown && before != after) pushEdit(new SetMemoCommand(*this, before, after));
 }
 
 void FormMain::TextIDCode_Change() {
@@ -456,6 +468,8 @@ void FormMain::displayRecord() {
         session_->Reselect();
         return;
     }
+    // Undo reaches back to how the record was when it was shown, not into another record.
+    if (!session_->IsShown() || session_->ShownCode() != code) undo_->clear();
     const ShownRecord record = session_->Show(code);
     status_->SetRecord(code);
     showRecordFields(record);
@@ -510,9 +524,11 @@ void FormMain::OptionSex_Click(int16_t Index) {
     if (!session_ || !session_->IsShown()) return;
     command([this, Index] {
         offerDemoCopy();
+        const int16_t before = session_->Store().GetCurSex();
         setSexButtons(Index);
         session_->SetSex(Index);
         RedrawPicture();
+        if (before != Index) pushEdit(new SetSexCommand(*this, before, Index));
     });
 }
 
@@ -575,9 +591,11 @@ void FormMain::Load_Picture_Click() {
         }
         storeMemo();
         offerDemoCopy();
-        TextPICTURENAME_->setText(
-            QString::fromStdString(session_->StorePictureName(path.toStdString())));
+        const std::string before = session_->Store().GetCurPictureName();
+        const std::string after = session_->StorePictureName(path.toStdString());
+        TextPICTURENAME_->setText(QString::fromStdString(after));
         TextIDCode_Change();
+        if (before != after) pushEdit(new SetPictureNameCommand(*this, before, after));
     });
 }
 

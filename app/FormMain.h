@@ -11,10 +11,12 @@
 
 #include "app/CommandTrap.h"
 #include "app/ControlLayout.h"
+#include "app/EditCommands.h"
 #include "app/RecordSession.h"
 
 class QAction;
 class QDialog;
+class QUndoStack;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -54,7 +56,7 @@ constexpr int twips(int value) {
 // Every user command runs under one error trap: a failure shows its error number and a
 // sentence, the program goes on, and the record store commits at the end of the command, so
 // whatever was acknowledged on screen is on disk.
-class FormMain : public QMainWindow {
+class FormMain : public QMainWindow, private EditTarget {
     Q_OBJECT
   public:
     static constexpr int kLandMarks = 22;
@@ -87,6 +89,14 @@ class FormMain : public QMainWindow {
     const ClassSEGMENT *Segment() const { return session_ ? &session_->Segment() : nullptr; }
 
     StatusPanel *Status() const { return status_; }
+    QUndoStack *UndoStack() const { return undo_; }
+    QAction *MenuUndo() const { return MenuUndo_; }
+    QAction *MenuRedo() const { return MenuRedo_; }
+    QAction *MenuAutoAdvance() const { return MenuAutoAdvance_; }
+    QAction *MenuShowSkeleton() const { return MenuShowSkeleton_; }
+    // Places all 22 landmarks of the record shown at once (model coordinates, index order) as
+    // one undo step, stored and drawn like clicks: for landmarks found automatically.
+    void SetAllLandMarks(const std::array<LandMarkValue, 22> &values);
     LandmarkGuideTips *GuideTips() const { return guideTips_; }
 
     // The open-file dialog Load Picture shows, set up but not shown.
@@ -143,6 +153,21 @@ class FormMain : public QMainWindow {
     // A memo being typed goes into the copy.
     void offerDemoCopy(bool fromMemo = false);
     void copyShownRecord(const QString *memo);
+    void buildEditMenus();
+    void pushEdit(QUndoCommand *step);
+    void undoRedo(bool redo);
+    void stepLandMark(int delta);
+    void chooseLandMark(int16_t index);
+    void placementDone();
+    void dragTo(float picX, float picY);
+    void dragEnd();
+    void nudge(int dx, int dz);
+    void drawAids();
+    LandMarkValue landMarkValue(int16_t index) const;
+    void ApplyLandMarks(const std::vector<LandMarkValue> &values) override;
+    void ApplySex(int16_t sex) override;
+    void ApplyPictureName(const std::string &name) override;
+    void ApplyMemo(const std::string &memo) override;
 
     // Runs one user command under the error trap; the outermost one commits at its end.
     void command(const std::function<void()> &body);
@@ -190,6 +215,16 @@ class FormMain : public QMainWindow {
     StatusPanel *status_ = nullptr;
     LandmarkGuideTips *guideTips_ = nullptr;
     bool demoCopyAsked_ = false;  // the copy of a demonstration record was offered this run
+    QUndoStack *undo_ = nullptr;  // edits of the record shown since it was shown
+    bool applyingStep_ = false;   // an undo or redo is writing values
+    QAction *MenuUndo_ = nullptr;
+    QAction *MenuRedo_ = nullptr;
+    QAction *MenuAutoAdvance_ = nullptr;
+    QAction *MenuShowSkeleton_ = nullptr;
+    // A press on the picture that has not been released yet, and the position it placed.
+    bool dragging_ = false;
+    bool dragMoved_ = false;
+    LandMarkValue dragPress_{};
 };
 
 }  // namespace pondera
