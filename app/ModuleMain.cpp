@@ -9,6 +9,8 @@
 #include <memory>
 
 #include "app/FormMain.h"
+#include "app/StartOptions.h"
+#include "app/Translations.h"
 
 namespace pondera {
 
@@ -46,6 +48,8 @@ void closeOnEndSignals(FormMain &form) {
 
 int ModuleMain(int argc, char **argv) {
     QApplication app(argc, argv);
+    InstallTranslations();
+    if (!PrepareStartFolder(app.arguments())) return 1;
     CurIDCode = -1;
     // Loading the window runs Form_Load, which shows the newest record before the window
     // appears. Without a record store there is nothing to work on and nothing to lose.

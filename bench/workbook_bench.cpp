@@ -76,7 +76,7 @@ const std::string &maxOoxmlWorkbook() {
         pid_t child = fork();
         if (child == 0) {
             auto book = makeWorkbookEngine()->open(xls);
-            auto &wb = dynamic_cast<pondera::store::XlsWorkbook &>(*book);
+            auto &wb = *book;
             std::vector<std::string> strings;
             std::map<std::string, size_t> index;
             std::vector<std::string> parts;

@@ -42,7 +42,7 @@ void DialogLoad::BuildWindow() {
     OKButton_->setObjectName(QStringLiteral("OKButton"));
     OKButton_->setGeometry(kOKButtonRect);
 
-    CancelButton_ = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+    CancelButton_ = new QPushButton(tr("ｷｬﾝｾﾙ"), this);
     CancelButton_->setObjectName(QStringLiteral("CancelButton"));
     CancelButton_->setGeometry(kCancelButtonRect);
 

@@ -58,12 +58,12 @@ FormAbout::FormAbout(SysInfoServices services, QWidget *parent)
 }
 
 const QString &FormAbout::UnavailableMessage() {
-    static const QString text = QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません");
+    static const QString text = tr("現時点ではｼｽﾃﾑ情報を使用できません");
     return text;
 }
 
 void FormAbout::BuildWindow() {
-    setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+    setWindowTitle(tr("ﾊﾞｰｼﾞｮﾝ情報"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(kClientSize);
@@ -77,16 +77,16 @@ void FormAbout::BuildWindow() {
     picIcon_ = MakeLabel(this, "picIcon", kIconRect, false);
     picIcon_->setPixmap(AboutIconPixmap());
 
-    cmdSysInfo_ = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), this);
+    cmdSysInfo_ = new QPushButton(tr("ｼｽﾃﾑ情報(&S)..."), this);
     cmdSysInfo_->setObjectName(QStringLiteral("cmdSysInfo"));
     cmdSysInfo_->setGeometry(kSysInfoRect);
 
     lblDescription_ = MakeLabel(this, "lblDescription", kDescriptionRect, true);
-    lblDescription_->setText(QStringLiteral("画像に写っている人体の重心位置を計算します。"));
+    lblDescription_->setText(tr("画像に写っている人体の重心位置を計算します。"));
     lblDisclaimer_ = MakeLabel(this, "lblDisclaimer", kDisclaimerRect, true);
     lblDisclaimer_->setText(
-        QStringLiteral("計算結果はおおよその目安です。本プログラムの使用により生じた損害について、"
-                       "作者は責任を負いません。"));
+        tr("計算結果はおおよその目安です。本プログラムの使用により生じた損害について、"
+           "作者は責任を負いません。"));
     lblTitle_ = MakeLabel(this, "lblTitle", kTitleRect, true);
     lblVersion_ = MakeLabel(this, "lblVersion", kVersionRect, false);
 

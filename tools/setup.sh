@@ -3,6 +3,11 @@
 #   tools/setup.sh run   install what is missing, build, start pondera2d in the caller's current directory
 #   tools/setup.sh test  install what is missing, check formatting, build and run the whole test suite,
 #                        then again under AddressSanitizer + UndefinedBehaviorSanitizer
+#   tools/setup.sh pose-model [BUILD_DIR]
+#                        fetch, check and convert the pose network again into BUILD_DIR (default
+#                        build/release), e.g. after a build made without network
+#   tools/setup.sh package install what is missing, build a release with Debian's hardening flags,
+#                        make the .deb (build/package/package/) and check it with lintian
 set -euo pipefail
 
 mode=${1:-}
@@ -14,12 +19,23 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-install_packages() {
+# The packages of the lists named (run, test, package) in tools/packages.txt.
+package_list() {
+    awk -v want=" $* " '
+        /^\s*(#|$)/ { next }
+        /^\[.*\]$/ { section = substr($0, 2, length($0) - 2); next }
+        index(want, " " section " ") { print $1 }
+    ' "$repo/tools/packages.txt"
+}
+
+install_packages() { # list names...
     local wanted=() missing=() p
-    mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$repo/tools/packages.txt")
+    mapfile -t wanted < <(package_list "$@")
     for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
+    # The pose network is fetched with npm at build time; Debian's npm only where there is none at all.
+    command -v npm >/dev/null 2>&1 || missing+=(npm)
     if [ ${#missing[@]} -gt 0 ]; then
         echo "== installing: ${missing[*]}"
         as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
@@ -28,8 +44,16 @@ install_packages() {
 }
 
 configure_and_build() { # dir, extra cmake args...
-    local dir=$1; shift
-    cmake -S "$repo" -B "$repo/$dir" -G Ninja "$@" >/dev/null
+    local dir=$1 log; shift
+    log=$(mktemp)
+    # Configure quietly, but show everything it said when it fails.
+    if ! cmake -S "$repo" -B "$repo/$dir" -G Ninja "$@" >"$log" 2>&1; then
+        cat "$log" >&2
+        rm -f "$log"
+        echo "== configuring $dir failed" >&2
+        exit 1
+    fi
+    rm -f "$log"
     cmake --build "$repo/$dir" -j "$jobs"
 }
 
@@ -41,13 +65,13 @@ check_format() {
 
 case "$mode" in
 run)
-    install_packages
+    install_packages run
     configure_and_build build/release -DCMAKE_BUILD_TYPE=Release -DPONDERA_BUILD_TESTS=OFF -DPONDERA_BUILD_BENCH=OFF
     cd "$caller_dir"
     exec "$repo/build/release/app/pondera2d"
     ;;
 test)
-    install_packages
+    install_packages run test package
     check_format
     echo "== build and test (warnings are errors)"
     configure_and_build build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPONDERA_WERROR=ON
@@ -58,8 +82,36 @@ test)
     # Runs that only drive outside programs over files we wrote are left to the pass above.
     (cd "$repo/build/asan" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" -LE external)
     ;;
+pose-model)
+    install_packages run
+    dir=${2:-build/release}
+    [ -f "$repo/$dir/CMakeCache.txt" ] || cmake -S "$repo" -B "$repo/$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DPONDERA_BUILD_TESTS=OFF -DPONDERA_BUILD_BENCH=OFF >/dev/null
+    rm -f "$repo/$dir/pose-model/pose-model.stamp" "$repo/$dir/pose-model/pose_landmark_full.unavailable"
+    cmake --build "$repo/$dir" --target pose_model
+    if [ -f "$repo/$dir/pose-model/pose_landmark_full.onnx" ]; then
+        echo "== pose network ready: $repo/$dir/pose-model/pose_landmark_full.onnx"
+    else
+        echo "== pose network not built: $(cat "$repo/$dir/pose-model/pose_landmark_full.unavailable" 2>/dev/null)" >&2
+        exit 1
+    fi
+    ;;
+package)
+    install_packages run package
+    # The compiler and linker flags Debian builds its own packages with (hardening included).
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    configure_and_build build/package -DCMAKE_BUILD_TYPE=Release -DPONDERA_BUILD_TESTS=OFF \
+        -DPONDERA_BUILD_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+        "-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+        "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)"
+    (cd "$repo/build/package" && cpack -G DEB)
+    deb=$(ls "$repo"/build/package/package/pondera2d_*.deb)
+    echo "== lintian $deb"
+    lintian --tag-display-limit 0 "$deb"
+    echo "== built $deb"
+    ;;
 *)
-    echo "usage: tools/setup.sh run|test" >&2
+    echo "usage: tools/setup.sh run|test|package|pose-model [BUILD_DIR]" >&2
     exit 2
     ;;
 esac

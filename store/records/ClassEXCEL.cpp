@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <ctime>
-#include <filesystem>
 
 #include "model/demo_landmarks.h"
 #include "model/error.h"
-#include "store/platform/file_lock.h"
+#include "store/platform/files.h"
+#include "store/platform/system.h"
 #include "store/records/journal.h"
+#include "store/records/record_layout.h"
 #include "store/records/record_paths.h"
 #include "store/records/record_values.h"
 
@@ -18,21 +18,17 @@ using store::CellValue;
 
 namespace {
 
-constexpr const char *kFileName = "PONDERA2D_2010.xls";
-constexpr const char *kFileStem = "PONDERA2D_2010";
+using store::layout::kFileStem;
+using store::layout::kSheetCOGS;
+using store::layout::kSheetID;
+using store::layout::kSheetLANDMARK;
 constexpr const char *kFullText = "データがいっぱいです。";
 
 // The last row GetCodeMaxNum looks at for the end of the record list.
 constexpr int32_t kLastScannedRow = 65000;
 
-enum SheetIndex : uint8_t { kSheetID = 0, kSheetCOGS = 1, kSheetLANDMARK = 2 };
-
 std::string timeStamp() {
-    const std::time_t now = std::time(nullptr);
-    char buf[32] = {};
-    if (const std::tm *tm = std::localtime(&now))
-        std::strftime(buf, sizeof buf, "%Y%m%d-%H%M%S", tm);
-    return buf;
+    return store::localTimeText("%Y%m%d-%H%M%S");
 }
 
 // A field of the spreadsheet lock file; its separators are escaped with a backslash.
@@ -43,6 +39,15 @@ std::string lockField(const std::string &s) {
         out.push_back(c);
     }
     return out;
+}
+
+// The columns of point i in 16-bit arithmetic, as the record store computes them (an overflow
+// raises error 6).
+int16_t pointX(int16_t i) {
+    return add16(mul16(store::layout::kPointColumnStep, i), store::layout::kPointXColumn);
+}
+int16_t pointZ(int16_t i) {
+    return add16(mul16(store::layout::kPointColumnStep, i), store::layout::kPointZColumn);
 }
 
 bool isEmptyCode(const CellValue &v) {
@@ -64,9 +69,9 @@ struct ClassEXCEL::Impl {
     std::string ExlFileName;
     std::string journalPath;
     std::string lockFilePath;
-    const std::string SheetNameID = "ID";
-    const std::string SheetNameCOGS = "COGS";
-    const std::string SheetNameLANDMARK = "LANDMARK";
+    const std::string SheetNameID = store::layout::kSheetNames[kSheetID];
+    const std::string SheetNameCOGS = store::layout::kSheetNames[kSheetCOGS];
+    const std::string SheetNameLANDMARK = store::layout::kSheetNames[kSheetLANDMARK];
 
     std::unique_ptr<store::Workbook> ExlBook;
     std::array<store::Worksheet *, 3> sheets{};
@@ -106,9 +111,10 @@ struct ClassEXCEL::Impl {
     void put(uint8_t index, int32_t row, int32_t col, const CellValue &value, bool journalIt) {
         sheet(index).setCell(row, col, value);
         if (journalIt) store::encodeJournalEntry({index, row, col, value}, pending);
-        if (index == kSheetID && col == 1 && firstEmptyRow != 0) {
+        if (index == kSheetID && col == store::layout::kColCode && firstEmptyRow != 0) {
             if (isEmptyCode(value)) {
-                if (row >= 3) firstEmptyRow = std::min(firstEmptyRow, row);
+                if (row >= store::layout::kFirstRecordRow)
+                    firstEmptyRow = std::min(firstEmptyRow, row);
             } else if (row == firstEmptyRow) {
                 firstEmptyRow = scanFirstEmpty(row + 1);
             }
@@ -118,11 +124,11 @@ struct ClassEXCEL::Impl {
     int32_t scanFirstEmpty(int32_t from) {
         const store::Worksheet &ws = sheet(kSheetID);
         for (int32_t r = from; r <= kLastScannedRow; ++r)
-            if (isEmptyCode(ws.cell(r, 1))) return r;
+            if (isEmptyCode(ws.cell(r, store::layout::kColCode))) return r;
         return kLastScannedRow + 1;
     }
 
-    int16_t row() const { return add16(CurCode, 3); }
+    int16_t row() const { return add16(CurCode, store::layout::kRowOffset); }
 
     int16_t readInt16(uint8_t index, int32_t r, int32_t c) {
         return store::cellToInt16(get(index, r, c), *sheetNames[index], r, c);
@@ -135,9 +141,10 @@ struct ClassEXCEL::Impl {
     }
 
     void readCurrentFields(int16_t r) {
-        CurSex = readInt16(kSheetID, r, 3);
-        CurMemo = readText(kSheetID, r, 4);
-        CurPictureName = readText(kSheetID, r, 2);
+        using namespace store::layout;
+        CurSex = readInt16(kSheetID, r, kColSex);
+        CurMemo = readText(kSheetID, r, kColMemo);
+        CurPictureName = readText(kSheetID, r, kColPicture);
     }
 
     // ---- start-up ----
@@ -170,10 +177,7 @@ struct ClassEXCEL::Impl {
     // who opens the workbook in one of them meanwhile is warned. Ours holds the exclusive lock,
     // so one already there is stale (left by a crash) and is replaced.
     void writeLockFile() {
-        const std::time_t now = std::time(nullptr);
-        char when[32] = {};
-        if (const std::tm *tm = std::localtime(&now))
-            std::strftime(when, sizeof when, "%d.%m.%Y %H:%M", tm);
+        const std::string when = store::localTimeText("%d.%m.%Y %H:%M");
         lockFileContent =
             "," + lockField(store::userName()) + "," + lockField(store::hostName()) + "," + when +
             "," + lockField("file://" + store::homeDirectory() + "/.config/libreoffice/4") + ";";
@@ -249,78 +253,64 @@ struct ClassEXCEL::Impl {
     }
 
     void SetupSheetID() {
-        const int32_t r1 = 1, r2 = 2;
-        put(kSheetID, r1, 1, CellValue::str("Code"), false);
-        put(kSheetID, r1, 2, CellValue::str("Picture Name"), false);
-        put(kSheetID, r1, 3, CellValue::str("性別(0:男／1:女)"), false);
-        put(kSheetID, r1, 4, CellValue::str("Memo"), false);
-        put(kSheetID, r1, 5, CellValue::str("Center of Gravity of Body"), false);
-        put(kSheetID, r2, 5, CellValue::str("x"), false);
-        put(kSheetID, r2, 6, CellValue::str("z"), false);
-        const std::array<const std::string *, 4> pictures{&paths.demoPicture1, &paths.demoPicture1,
-                                                          &paths.demoPicture3, &paths.demoPicture3};
-        for (int16_t code = 0; code < 4; ++code) {
-            const int32_t r = code + 3;
-            put(kSheetID, r, 1, CellValue::integer(code), false);
-            put(kSheetID, r, 2, CellValue::str(*pictures[code]), false);
-            put(kSheetID, r, 3, CellValue::integer(code % 2), false);
-            put(kSheetID, r, 4, CellValue::str("demo" + std::to_string(code)), false);
+        using namespace store::layout;
+        for (int32_t c = kColCode; c <= kColBodyX; ++c)
+            put(kSheetID, kHeaderRow, c, CellValue::str(kIdHeaders[c - 1]), false);
+        put(kSheetID, kAxisRow, kColBodyX, CellValue::str(kAxisX), false);
+        put(kSheetID, kAxisRow, kColBodyZ, CellValue::str(kAxisZ), false);
+        for (int16_t code = 0; code < kDemoRecords; ++code) {
+            const int32_t r = code + kRowOffset;
+            put(kSheetID, r, kColCode, CellValue::integer(code), false);
+            put(kSheetID, r, kColPicture,
+                CellValue::str(code < 2 ? paths.demoPicture1 : paths.demoPicture3), false);
+            put(kSheetID, r, kColSex, CellValue::integer(demoSex(code)), false);
+            put(kSheetID, r, kColMemo, CellValue::str(demoMemo(code)), false);
         }
+    }
+
+    // The header rows of COGS or LANDMARK: "Code", then each point's name over its x and z.
+    template <typename NameOf>
+    void SetupPointHeaders(uint8_t sheet, int16_t first, int16_t last, NameOf nameOf) {
+        using namespace store::layout;
+        put(sheet, kHeaderRow, kColCode, CellValue::str(kCodeHeader), false);
+        for (int16_t i = first; i <= last; ++i) {
+            put(sheet, kHeaderRow, xColumn(i), CellValue::str(nameOf(i)), false);
+            put(sheet, kAxisRow, xColumn(i), CellValue::str(kAxisX), false);
+            put(sheet, kAxisRow, zColumn(i), CellValue::str(kAxisZ), false);
+        }
+        for (int16_t code = 0; code < kDemoRecords; ++code)
+            put(sheet, code + kRowOffset, kColCode, CellValue::integer(code), false);
     }
 
     void SetupSheetCOGS() {
-        put(kSheetCOGS, 1, 1, CellValue::str("Code"), false);
-        for (int16_t s = segment.GetSegMinNum(); s <= segment.GetSegMaxNum(); ++s) {
-            const int32_t c = 2 * s + 2;
-            put(kSheetCOGS, 1, c, CellValue::str(segment.GetCOGSName(s)), false);
-            put(kSheetCOGS, 2, c, CellValue::str("x"), false);
-            put(kSheetCOGS, 2, c + 1, CellValue::str("z"), false);
-        }
-        for (int16_t code = 0; code < 4; ++code)
-            put(kSheetCOGS, code + 3, 1, CellValue::integer(code), false);
+        SetupPointHeaders(kSheetCOGS, segment.GetSegMinNum(), segment.GetSegMaxNum(),
+                          [&](int16_t s) { return segment.GetCOGSName(s); });
     }
 
     void SetupSheetLANDMARK() {
-        put(kSheetLANDMARK, 1, 1, CellValue::str("Code"), false);
+        using namespace store::layout;
         const int16_t first = landMark.GetLandMarkMinNum(), last = landMark.GetLandMarkMaxNum();
-        for (int16_t i = first; i <= last; ++i) {
-            const int32_t c = 2 * i + 2;
-            put(kSheetLANDMARK, 1, c, CellValue::str(landMark.GetLandMarkName(i)), false);
-            put(kSheetLANDMARK, 2, c, CellValue::str("x"), false);
-            put(kSheetLANDMARK, 2, c + 1, CellValue::str("z"), false);
-        }
-        for (int16_t code = 0; code < 4; ++code)
-            put(kSheetLANDMARK, code + 3, 1, CellValue::integer(code), false);
-        for (int16_t code = 0; code < 4; ++code) {
-            const DemoLandmarkSet &set = code < 2 ? kDemoSetA : kDemoSetB;
+        SetupPointHeaders(kSheetLANDMARK, first, last,
+                          [&](int16_t i) { return landMark.GetLandMarkName(i); });
+        for (int16_t code = 0; code < kDemoRecords; ++code) {
+            const DemoLandmarkSet &set = demoLandmarks(code);
             for (int16_t i = first; i <= last; ++i) {
                 if (i < 0 || i >= static_cast<int16_t>(set.size())) continue;
-                const int32_t c = 2 * i + 2;
-                put(kSheetLANDMARK, code + 3, c, CellValue::integer(static_cast<int16_t>(set[i].x)),
-                    false);
-                put(kSheetLANDMARK, code + 3, c + 1,
+                const int32_t r = code + kRowOffset;
+                put(kSheetLANDMARK, r, xColumn(i),
+                    CellValue::integer(static_cast<int16_t>(set[i].x)), false);
+                put(kSheetLANDMARK, r, zColumn(i),
                     CellValue::integer(static_cast<int16_t>(set[i].z)), false);
             }
-        }
-    }
-
-    // A save killed half-way leaves the engine's temporary file (".PONDERA2D_2010.xls.tmp-"
-    // and six characters) beside the workbook; with the lock held no save of ours is running,
-    // so any such file is a leftover, as large as the workbook.
-    void removeInterruptedSaves() {
-        const std::string prefix = std::string(".") + kFileName + ".tmp-";
-        std::error_code ec;
-        for (const auto &entry : std::filesystem::directory_iterator(folder, ec)) {
-            const std::string name = entry.path().filename().string();
-            if (name.size() == prefix.size() + 6 && name.starts_with(prefix))
-                std::filesystem::remove(entry.path(), ec);
         }
     }
 
     void start(const std::string &dir) {
         buildPaths(dir);
         takeLock();
-        removeInterruptedSaves();
+        // With the lock held no save of ours is running: a temporary file the engine left
+        // (a save killed half-way, as large as the workbook) is a leftover.
+        engine->removeInterruptedSaves(ExlFileName);
         const std::string leftover = journal.readAll();
         writeLockFile();
         OpenExlFile();
@@ -427,15 +417,17 @@ int16_t ClassEXCEL::GetNewExlFileFlag() const {
 }
 
 int16_t ClassEXCEL::GetCodeMinNum() {
-    return d->readInt16(kSheetID, 3, 1);
+    return d->readInt16(kSheetID, store::layout::kFirstRecordRow, store::layout::kColCode);
 }
 
 int16_t ClassEXCEL::GetCodeMaxNum() {
     if (d->firstEmptyRow == 0) d->firstEmptyRow = d->scanFirstEmpty(3);
     const int32_t r = d->firstEmptyRow;
     // Past row 65000, or a code above 32767: the list cannot grow. The session goes on.
-    if (r > kLastScannedRow || r - 4 > INT16_MAX) throw Error(kErrOverflow, kFullText);
-    return static_cast<int16_t>(r - 4);
+    // The last code is the one before the first empty row.
+    const int32_t last = r - store::layout::kRowOffset - 1;
+    if (r > kLastScannedRow || last > INT16_MAX) throw Error(kErrOverflow, kFullText);
+    return static_cast<int16_t>(last);
 }
 
 int16_t ClassEXCEL::SetCurCode(int16_t intValue) {
@@ -459,45 +451,45 @@ std::string ClassEXCEL::GetCurMemo() const {
 
 int16_t ClassEXCEL::PutSex(int16_t intValue) {
     d->CurSex = intValue;
-    d->put(kSheetID, d->row(), 3, CellValue::integer(intValue), true);
+    d->put(kSheetID, d->row(), store::layout::kColSex, CellValue::integer(intValue), true);
     return 1;
 }
 
 float ClassEXCEL::GetLandMarkX(int16_t intNum) {
-    return d->readSingle(kSheetLANDMARK, d->row(), add16(mul16(2, intNum), 2));
+    return d->readSingle(kSheetLANDMARK, d->row(), pointX(intNum));
 }
 
 float ClassEXCEL::GetLandMarkZ(int16_t intNum) {
-    return d->readSingle(kSheetLANDMARK, d->row(), add16(mul16(2, intNum), 3));
+    return d->readSingle(kSheetLANDMARK, d->row(), pointZ(intNum));
 }
 
 int16_t ClassEXCEL::PutLandMarkX(int16_t intNum, float sngValue) {
-    d->put(kSheetLANDMARK, d->row(), add16(mul16(2, intNum), 2), CellValue::single(sngValue), true);
+    d->put(kSheetLANDMARK, d->row(), pointX(intNum), CellValue::single(sngValue), true);
     return 1;
 }
 
 int16_t ClassEXCEL::PutLandMarkZ(int16_t intNum, float sngValue) {
-    d->put(kSheetLANDMARK, d->row(), add16(mul16(2, intNum), 3), CellValue::single(sngValue), true);
+    d->put(kSheetLANDMARK, d->row(), pointZ(intNum), CellValue::single(sngValue), true);
     return 1;
 }
 
 int16_t ClassEXCEL::PutCOGBX(float sngValue) {
-    d->put(kSheetID, d->row(), 5, CellValue::single(sngValue), true);
+    d->put(kSheetID, d->row(), store::layout::kColBodyX, CellValue::single(sngValue), true);
     return 1;
 }
 
 int16_t ClassEXCEL::PutCOGBZ(float sngValue) {
-    d->put(kSheetID, d->row(), 6, CellValue::single(sngValue), true);
+    d->put(kSheetID, d->row(), store::layout::kColBodyZ, CellValue::single(sngValue), true);
     return 1;
 }
 
 int16_t ClassEXCEL::PutCOGSX(int16_t intNum, float sngValue) {
-    d->put(kSheetCOGS, d->row(), add16(mul16(2, intNum), 2), CellValue::single(sngValue), true);
+    d->put(kSheetCOGS, d->row(), pointX(intNum), CellValue::single(sngValue), true);
     return 1;
 }
 
 int16_t ClassEXCEL::PutCOGSZ(int16_t intNum, float sngValue) {
-    d->put(kSheetCOGS, d->row(), add16(mul16(2, intNum), 3), CellValue::single(sngValue), true);
+    d->put(kSheetCOGS, d->row(), pointZ(intNum), CellValue::single(sngValue), true);
     return 1;
 }
 
@@ -507,28 +499,29 @@ int16_t ClassEXCEL::AddCode() {
     try {
         n = add16(m, 1);
         d->CurCode = n;
-        r = add16(n, 3);
+        r = add16(n, store::layout::kRowOffset);
     } catch (const Error &e) {
         throw Error(e.number(), std::string(kFullText) + " (" + e.what() + ")");
     }
-    d->put(kSheetID, r, 1, CellValue::integer(n), true);
-    d->put(kSheetID, r, 2, CellValue::str(""), true);
-    d->put(kSheetID, r, 3, CellValue::integer(0), true);
-    d->put(kSheetID, r, 4, CellValue::str("NEW"), true);
-    d->put(kSheetCOGS, r, 1, CellValue::integer(n), true);
-    d->put(kSheetLANDMARK, r, 1, CellValue::integer(n), true);
+    using namespace store::layout;
+    d->put(kSheetID, r, kColCode, CellValue::integer(n), true);
+    d->put(kSheetID, r, kColPicture, CellValue::str(""), true);
+    d->put(kSheetID, r, kColSex, CellValue::integer(0), true);
+    d->put(kSheetID, r, kColMemo, CellValue::str(kNewMemo), true);
+    d->put(kSheetCOGS, r, kColCode, CellValue::integer(n), true);
+    d->put(kSheetLANDMARK, r, kColCode, CellValue::integer(n), true);
     d->readCurrentFields(r);
     return n;
 }
 
 int16_t ClassEXCEL::PutPictureName(const std::string &strFileName) {
-    d->put(kSheetID, d->row(), 2, CellValue::str(strFileName), true);
+    d->put(kSheetID, d->row(), store::layout::kColPicture, CellValue::str(strFileName), true);
     d->CurPictureName = strFileName;
     return 1;
 }
 
 int16_t ClassEXCEL::PutMemo(const std::string &strText) {
-    d->put(kSheetID, d->row(), 4, CellValue::str(strText), true);
+    d->put(kSheetID, d->row(), store::layout::kColMemo, CellValue::str(strText), true);
     d->CurMemo = strText;
     return 1;
 }

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "store/xls/bytes.h"
+
 namespace pondera::store {
 
 namespace {
@@ -24,18 +26,14 @@ constexpr size_t kFixedPayload = 1 + 4 + 4 + 1 + 8;
 constexpr uint32_t kMaxPayload = 1u << 20;  // no cell text comes near; larger means garbage
 
 void put32(std::string &out, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    uint8_t b[4];
+    store::wr32(b, v);
+    out.append(reinterpret_cast<const char *>(b), 4);
 }
 void put64(std::string &out, uint64_t v) {
-    for (int i = 0; i < 8; ++i)
-        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-uint32_t get32(const unsigned char *p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint64_t get64(const unsigned char *p) {
-    return uint64_t(get32(p)) | uint64_t(get32(p + 4)) << 32;
+    uint8_t b[8];
+    store::wr64(b, v);
+    out.append(reinterpret_cast<const char *>(b), 8);
 }
 
 }  // namespace
@@ -74,8 +72,8 @@ JournalContents decodeJournal(std::string_view bytes) {
     size_t pos = kJournalMagic.size();
     while (pos < bytes.size()) {
         if (bytes.size() - pos < 8) break;
-        const uint32_t length = get32(base + pos);
-        const uint32_t crc = get32(base + pos + 4);
+        const uint32_t length = rd32(base + pos);
+        const uint32_t crc = rd32(base + pos + 4);
         if (length < kFixedPayload || length > kMaxPayload || bytes.size() - pos - 8 < length)
             break;
         const unsigned char *p = base + pos + 8;
@@ -84,10 +82,10 @@ JournalContents decodeJournal(std::string_view bytes) {
         if (kind > static_cast<uint8_t>(CellValue::Kind::Error)) break;
         JournalEntry e;
         e.sheet = p[0];
-        e.row = static_cast<int32_t>(get32(p + 1));
-        e.col = static_cast<int32_t>(get32(p + 5));
+        e.row = static_cast<int32_t>(rd32(p + 1));
+        e.col = static_cast<int32_t>(rd32(p + 5));
         e.value.kind = static_cast<CellValue::Kind>(kind);
-        e.value.number = std::bit_cast<double>(get64(p + 10));
+        e.value.number = std::bit_cast<double>(rd64(p + 10));
         e.value.text.assign(reinterpret_cast<const char *>(p + kFixedPayload),
                             length - kFixedPayload);
         result.entries.push_back(std::move(e));

@@ -2,7 +2,8 @@
 
 #include <string>
 
-#include "store/platform/file_lock.h"
+#include "store/platform/files.h"
+#include "store/records/record_layout.h"
 
 // Where the record store keeps its files, from the current directory d.
 namespace pondera::store {
@@ -24,12 +25,11 @@ inline RecordPaths recordPaths(const std::string &d) {
     const bool endsInSeparator = last != std::string::npos && d[last] == kDirSeparator;
     RecordPaths p;
     p.folder = endsInSeparator ? d : d + kDirSeparator;
-    p.workbook = p.folder + "PONDERA2D_2010.xls";
-    p.journal = p.folder + ".PONDERA2D_2010.xls.journal";
-    p.lockFile = p.folder + ".~lock.PONDERA2D_2010.xls#";
-    const std::string demo = d + kDirSeparator + "DEMO" + kDirSeparator;
-    p.demoPicture1 = demo + "demo001.bmp";
-    p.demoPicture3 = demo + "demo003.bmp";
+    p.workbook = p.folder + layout::kFileName;
+    p.journal = p.folder + "." + layout::kFileName + ".journal";
+    p.lockFile = p.folder + ".~lock." + layout::kFileName + "#";
+    p.demoPicture1 = layout::demoPicturePath(d, 0);
+    p.demoPicture3 = layout::demoPicturePath(d, 2);
     return p;
 }
 

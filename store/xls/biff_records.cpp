@@ -208,14 +208,8 @@ void ContinuedReader::chars(std::string &out, size_t count, bool high) {
     }
     if (!anyHigh) {
         out.reserve(out.size() + units.size());
-        for (char16_t u : units) {
-            if (u < 0x80) {
-                out.push_back(static_cast<char>(u));
-            } else {
-                out.push_back(static_cast<char>(0xC0 | (u >> 6)));
-                out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-            }
-        }
+        for (char16_t u : units)
+            appendUtf8(out, u);
         return;
     }
     out += utf16ToUtf8(units);

@@ -14,24 +14,6 @@ void malformed(const std::string &reason) {
 
 namespace {
 
-void putUtf8(std::string &out, uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 template <typename Unit>
 void appendUnitsAsUtf8(std::string &out, size_t count, Unit unitAt) {
     for (size_t i = 0; i < count; ++i) {
@@ -39,13 +21,13 @@ void appendUnitsAsUtf8(std::string &out, size_t count, Unit unitAt) {
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count) {
             uint32_t lo = unitAt(i + 1);
             if (lo >= 0xDC00 && lo <= 0xDFFF) {
-                putUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
+                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
                 ++i;
                 continue;
             }
         }
         if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;
-        putUtf8(out, u);
+        appendUtf8(out, u);
     }
 }
 
@@ -76,7 +58,7 @@ uint32_t nextCodePoint(std::string_view s, size_t &i) {
 
 void appendLatin1AsUtf8(std::string &out, const uint8_t *chars, size_t count) {
     for (size_t i = 0; i < count; ++i)
-        putUtf8(out, chars[i]);
+        appendUtf8(out, chars[i]);
 }
 
 void appendUtf16leAsUtf8(std::string &out, const uint8_t *chars, size_t count) {

@@ -1,6 +1,7 @@
 #pragma once
 
-// Little-endian byte primitives for the compound file and the BIFF8 records: a growing writer
+// Little-endian byte primitives for the compound file, the BIFF8 records and the record
+// store's journal: a growing writer
 // that builds a whole file in one buffer, a bounds-checked reader over bytes read from disk, and
 // the text conversions between the API's UTF-8 and the file's UTF-16 / 8-bit forms.
 
@@ -145,6 +146,25 @@ class ByteReader {
 
 // Raises Error(kErrWorkbookOpen) with "The workbook cannot be opened: <reason>".
 [[noreturn]] void malformed(const std::string &reason);
+
+// Appends the UTF-8 form of one code point (the caller passes valid scalar values).
+inline void appendUtf8(std::string &out, uint32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
 
 // Text conversions. Character data in the file is either 8-bit (code points below 0x100, the
 // "compressed" form) or UTF-16LE; unpaired surrogates and invalid UTF-8 become U+FFFD.

@@ -43,6 +43,16 @@ class CfbReader {
     std::span<const uint8_t> contiguous(const Entry &entry) const;
 
   private:
+    struct Header {
+        uint16_t major;
+        uint32_t fatCount, firstDir, firstMiniFat, miniFatCount, firstDifat, difatCount;
+    };
+    struct DirRecord;
+    Header readHeader();
+    void readFat(const Header &h);
+    // Fills entries_ from the root's children; returns the root entry (the mini stream).
+    Entry readDirectory(const Header &h);
+    void readMiniStream(const Header &h, const Entry &root);
     std::vector<uint32_t> chain(uint32_t start, const std::vector<uint32_t> &table, size_t limit,
                                 const char *what) const;
     std::vector<uint8_t> readChain(uint32_t start, uint64_t size) const;

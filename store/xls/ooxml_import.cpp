@@ -1,7 +1,6 @@
 #include "store/xls/ooxml_import.h"
 
 #include <expat.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <charconv>
@@ -13,6 +12,9 @@
 #include <string_view>
 
 #include "model/error.h"
+#include "store/xls/bytes.h"
+#include "store/xls/ooxml_package.h"
+#include "store/xls/sheet_rules.h"
 
 // Reads the values of an OOXML workbook: the zip package is opened in memory with libzip and
 // every XML part is streamed through expat, so a large sheet never sits in memory as text.
@@ -23,275 +25,16 @@
 namespace pondera::store {
 namespace {
 
-// Unpacked bytes read from all parts together. The largest workbook the program makes holds
-// about 2.7 million cells, some 120 MB of sheet XML as a spreadsheet writes it; a package that
-// inflates to more than this is refused rather than allowed to fill memory (zip bombs).
-constexpr uint64_t kMaxUnpackedBytes = 384ull << 20;
+using namespace ooxml;
+
 // Cells kept from all sheets together, and shared strings: bounds on memory for hostile files.
 constexpr size_t kMaxCells = 8'000'000;
 constexpr size_t kMaxSharedStrings = 4'000'000;
 
-// The OOXML grid, and the BIFF8 grid the workbook is saved in.
+// The OOXML grid (the BIFF8 grid the workbook is saved in is kMaxRows x kMaxCols).
 constexpr uint32_t kOoxmlRows = 1'048'576;
 constexpr uint32_t kOoxmlCols = 16'384;
-constexpr uint32_t kBiffRows = 65'536;
-constexpr uint32_t kBiffCols = 256;
 
-[[noreturn]] void fail(const std::string &why) {
-    throw Error(kErrWorkbookOpen, "The OOXML workbook cannot be read: " + why);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Zip package
-
-class Package {
-  public:
-    explicit Package(std::span<const uint8_t> bytes) {
-        zip_error_t err;
-        zip_error_init(&err);
-        zip_source_t *src = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &err);
-        if (!src) {
-            std::string why = zip_error_strerror(&err);
-            zip_error_fini(&err);
-            fail("the zip container cannot be opened (" + why + ")");
-        }
-        // No ZIP_CHECKCONS: it refuses packages that some producers write and spreadsheets open;
-        // every part is still checked by its CRC as it is read, and the unpacked total is capped.
-        zip_ = zip_open_from_source(src, ZIP_RDONLY, &err);
-        if (!zip_) {
-            zip_source_free(src);
-            std::string why = zip_error_strerror(&err);
-            zip_error_fini(&err);
-            fail("the zip container is damaged (" + why + ")");
-        }
-        zip_error_fini(&err);
-    }
-    ~Package() { zip_discard(zip_); }
-    Package(const Package &) = delete;
-    Package &operator=(const Package &) = delete;
-
-    // Part names of a package compare without regard to case.
-    std::optional<zip_uint64_t> find(const std::string &name) const {
-        zip_int64_t i = zip_name_locate(zip_, name.c_str(), ZIP_FL_NOCASE);
-        if (i < 0) return std::nullopt;
-        return static_cast<zip_uint64_t>(i);
-    }
-
-    // Feeds the part's bytes to sink in pieces; the running total of all parts is capped.
-    template <typename Sink>
-    void read(zip_uint64_t index, const std::string &name, Sink &&sink) {
-        zip_file_t *f = zip_fopen_index(zip_, index, 0);
-        if (!f) {
-            fail("part " + name + " cannot be unpacked (" + zip_strerror(zip_) +
-                 "; encrypted or of an unknown compression?)");
-        }
-        std::unique_ptr<zip_file_t, int (*)(zip_file_t *)> guard(f, zip_fclose);
-        std::vector<char> buf(1 << 16);
-        for (;;) {
-            zip_int64_t n = zip_fread(f, buf.data(), buf.size());
-            if (n < 0) fail("part " + name + " is damaged (" + zip_file_strerror(f) + ")");
-            if (n == 0) break;
-            unpacked_ += static_cast<uint64_t>(n);
-            if (unpacked_ > kMaxUnpackedBytes)
-                fail("the package unpacks to more than " + std::to_string(kMaxUnpackedBytes >> 20) +
-                     " MB");
-            sink(buf.data(), static_cast<size_t>(n), false);
-        }
-        sink(buf.data(), 0, true);
-    }
-
-  private:
-    zip_t *zip_ = nullptr;
-    uint64_t unpacked_ = 0;
-};
-
-// ---------------------------------------------------------------------------------------------
-// XML streaming
-
-// Element and attribute names arrive as "namespace|local"; the parts are matched by local
-// name, as producers differ in the prefixes (and, in strict OOXML, the namespaces) they use.
-constexpr char kNsSep = '|';
-
-std::string_view localName(const XML_Char *name) {
-    std::string_view s(name);
-    size_t bar = s.rfind(kNsSep);
-    return bar == std::string_view::npos ? s : s.substr(bar + 1);
-}
-bool hasNamespace(const XML_Char *name) {
-    return std::strchr(name, kNsSep) != nullptr;
-}
-
-const XML_Char *attribute(const XML_Char **atts, std::string_view local, bool qualified = false) {
-    for (; atts && atts[0]; atts += 2) {
-        if (localName(atts[0]) == local && hasNamespace(atts[0]) == qualified) return atts[1];
-    }
-    return nullptr;
-}
-
-class XmlHandler {
-  public:
-    virtual ~XmlHandler() = default;
-    virtual void start(std::string_view name, const XML_Char **atts) = 0;
-    virtual void end(std::string_view name) = 0;
-    virtual void text(const char *s, size_t n) = 0;
-};
-
-struct ParseState {
-    XML_Parser parser;
-    XmlHandler *handler;
-    std::string error;
-};
-
-void stopWith(ParseState *st, std::string why) {
-    if (st->error.empty()) st->error = std::move(why);
-    XML_StopParser(st->parser, XML_FALSE);
-}
-
-// Callbacks never let an exception cross expat's C frames: the first fault is kept and the
-// parser stopped, and the fault is raised again once expat has returned.
-void XMLCALL onStart(void *ud, const XML_Char *name, const XML_Char **atts) {
-    auto *st = static_cast<ParseState *>(ud);
-    try {
-        st->handler->start(localName(name), atts);
-    } catch (const std::exception &e) {
-        stopWith(st, e.what());
-    }
-}
-void XMLCALL onEnd(void *ud, const XML_Char *name) {
-    auto *st = static_cast<ParseState *>(ud);
-    try {
-        st->handler->end(localName(name));
-    } catch (const std::exception &e) {
-        stopWith(st, e.what());
-    }
-}
-void XMLCALL onText(void *ud, const XML_Char *s, int len) {
-    auto *st = static_cast<ParseState *>(ud);
-    try {
-        st->handler->text(s, static_cast<size_t>(len));
-    } catch (const std::exception &e) {
-        stopWith(st, e.what());
-    }
-}
-// Package parts carry no document type declaration; one is refused, which also shuts out
-// entity expansion tricks.
-void XMLCALL onDoctype(void *ud, const XML_Char *, const XML_Char *, const XML_Char *, int) {
-    stopWith(static_cast<ParseState *>(ud), "a document type declaration is not allowed");
-}
-
-void parsePart(Package &pkg, zip_uint64_t index, const std::string &name, XmlHandler &handler) {
-    std::unique_ptr<std::remove_pointer_t<XML_Parser>, void (*)(XML_Parser)> parser(
-        XML_ParserCreateNS(nullptr, kNsSep), XML_ParserFree);
-    if (!parser) throw std::bad_alloc();
-    ParseState st{parser.get(), &handler, {}};
-    XML_SetUserData(parser.get(), &st);
-    XML_SetElementHandler(parser.get(), onStart, onEnd);
-    XML_SetCharacterDataHandler(parser.get(), onText);
-    XML_SetStartDoctypeDeclHandler(parser.get(), onDoctype);
-    pkg.read(index, name, [&](const char *data, size_t n, bool last) {
-        if (XML_Parse(parser.get(), data, static_cast<int>(n), last ? XML_TRUE : XML_FALSE) ==
-            XML_STATUS_OK)
-            return;
-        if (!st.error.empty()) fail("part " + name + ": " + st.error);
-        fail("part " + name + " is not well-formed XML (line " +
-             std::to_string(XML_GetCurrentLineNumber(parser.get())) + ": " +
-             XML_ErrorString(XML_GetErrorCode(parser.get())) + ")");
-    });
-}
-
-void parsePart(Package &pkg, const std::string &name, XmlHandler &handler) {
-    auto index = pkg.find(name);
-    if (!index) fail("part " + name + " is missing");
-    parsePart(pkg, *index, name, handler);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Text helpers
-
-void appendUtf8(std::string &out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// Spreadsheets write characters XML cannot carry (carriage return, other controls) as
-// "_xHHHH_", and a literal "_x0041_" as "_x005F_x0041_". Undo that escape.
-std::string unescapeText(std::string s) {
-    if (s.find("_x") == std::string::npos) return s;
-    auto unit = [&](size_t at) -> std::optional<uint32_t> {
-        if (at + 7 > s.size() || s[at] != '_' || s[at + 1] != 'x' || s[at + 6] != '_')
-            return std::nullopt;
-        uint32_t v = 0;
-        auto [p, ec] = std::from_chars(s.data() + at + 2, s.data() + at + 6, v, 16);
-        if (ec != std::errc() || p != s.data() + at + 6) return std::nullopt;
-        return v;
-    };
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) {
-        auto u = unit(i);
-        if (!u) {
-            out += s[i++];
-            continue;
-        }
-        i += 7;
-        uint32_t cp = *u;
-        if (cp >= 0xD800 && cp < 0xDC00) {
-            auto low = unit(i);
-            if (low && *low >= 0xDC00 && *low < 0xE000) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (*low - 0xDC00);
-                i += 7;
-            } else {
-                cp = 0xFFFD;
-            }
-        } else if (cp >= 0xDC00 && cp < 0xE000) {
-            cp = 0xFFFD;
-        }
-        appendUtf8(out, cp);
-    }
-    return out;
-}
-
-std::string_view trim(std::string_view s) {
-    auto ws = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!s.empty() && ws(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && ws(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-template <typename T>
-std::optional<T> parseUnsigned(std::string_view s) {
-    s = trim(s);
-    T v{};
-    if (s.empty()) return std::nullopt;
-    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || p != s.data() + s.size()) return std::nullopt;
-    return v;
-}
-
-std::string quoted(std::string_view s) {
-    constexpr size_t kShown = 40;
-    std::string out = "\"";
-    out += s.substr(0, kShown);
-    if (s.size() > kShown) out += "...";
-    return out + "\"";
-}
-
-// "AB12" -> 0-based row 11, column 27. Letters must be upper case, as the format writes them.
 struct CellRef {
     uint32_t row, col;
 };
@@ -317,109 +60,6 @@ std::string cellName(uint32_t row, uint32_t col) {
     return letters + std::to_string(row + 1);
 }
 
-// Error literals and their BIFF codes.
-std::optional<uint8_t> errorCode(std::string_view s) {
-    static const std::pair<std::string_view, uint8_t> kCodes[] = {
-        {"#NULL!", 0x00}, {"#DIV/0!", 0x07}, {"#VALUE!", 0x0F}, {"#REF!", 0x17},
-        {"#NAME?", 0x1D}, {"#NUM!", 0x24},   {"#N/A", 0x2A},    {"#GETTING_DATA", 0x2B},
-    };
-    s = trim(s);
-    for (const auto &[text, code] : kCodes) {
-        if (s == text) return code;
-    }
-    return std::nullopt;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Package relationships and part names
-
-struct Relationship {
-    std::string id, type, target;
-    bool external = false;
-};
-
-bool typeIs(const std::string &type, std::string_view kind) {
-    return type.size() > kind.size() && type.ends_with(kind) &&
-           type[type.size() - kind.size() - 1] == '/';
-}
-
-class RelsHandler : public XmlHandler {
-  public:
-    std::vector<Relationship> rels;
-    void start(std::string_view name, const XML_Char **atts) override {
-        if (name != "Relationship") return;
-        const char *id = attribute(atts, "Id");
-        const char *type = attribute(atts, "Type");
-        const char *target = attribute(atts, "Target");
-        const char *mode = attribute(atts, "TargetMode");
-        if (!id || !type || !target)
-            throw std::runtime_error("a relationship lacks Id, Type or Target");
-        rels.push_back({id, type, target, mode && std::string_view(mode) == "External"});
-    }
-    void end(std::string_view) override {}
-    void text(const char *, size_t) override {}
-};
-
-// "xl/workbook.xml" -> "xl/_rels/workbook.xml.rels"
-std::string relsPartOf(const std::string &part) {
-    size_t slash = part.rfind('/');
-    std::string dir = slash == std::string::npos ? "" : part.substr(0, slash + 1);
-    std::string file = slash == std::string::npos ? part : part.substr(slash + 1);
-    return dir + "_rels/" + file + ".rels";
-}
-
-// Resolves a relationship target against the folder of the part that holds the relationship,
-// undoing percent escapes and "." / ".." steps. A target that climbs out of the package is
-// refused.
-std::string resolveTarget(const std::string &sourcePart, const std::string &target) {
-    std::string decoded;
-    for (size_t i = 0; i < target.size(); ++i) {
-        uint8_t v = 0;
-        if (target[i] == '%' && i + 2 < target.size() &&
-            std::from_chars(target.data() + i + 1, target.data() + i + 3, v, 16).ptr ==
-                target.data() + i + 3) {
-            decoded += static_cast<char>(v);
-            i += 2;
-        } else {
-            decoded += target[i];
-        }
-    }
-    std::string path;
-    if (!decoded.empty() && decoded.front() == '/') {
-        path = decoded.substr(1);
-    } else {
-        size_t slash = sourcePart.rfind('/');
-        path = (slash == std::string::npos ? "" : sourcePart.substr(0, slash + 1)) + decoded;
-    }
-    std::vector<std::string> parts;
-    size_t from = 0;
-    while (from <= path.size()) {
-        size_t to = path.find('/', from);
-        if (to == std::string::npos) to = path.size();
-        std::string seg = path.substr(from, to - from);
-        if (seg == "..") {
-            if (parts.empty())
-                fail("relationship target " + quoted(target) + " leaves the package");
-            parts.pop_back();
-        } else if (!seg.empty() && seg != ".") {
-            parts.push_back(seg);
-        }
-        from = to + 1;
-    }
-    if (parts.empty()) fail("relationship target " + quoted(target) + " names no part");
-    std::string out;
-    for (const auto &p : parts)
-        out += (out.empty() ? "" : "/") + p;
-    return out;
-}
-
-std::vector<Relationship> readRels(Package &pkg, const std::string &part) {
-    RelsHandler h;
-    std::string relsName = relsPartOf(part);
-    if (auto index = pkg.find(relsName)) parsePart(pkg, *index, relsName, h);
-    return std::move(h.rels);
-}
-
 // ---------------------------------------------------------------------------------------------
 // workbook.xml: the sheets in their order
 
@@ -441,25 +81,24 @@ class WorkbookHandler : public XmlHandler {
     void text(const char *, size_t) override {}
 };
 
-// The same rules the workbook engine applies to names it is given, so that every imported
-// sheet can be found and saved: 1 to 31 characters, none of []:*?/\, unique ignoring case.
+// The rules the workbook engine applies to names it is given, so that every imported sheet can
+// be found and saved.
 void checkSheetNames(const std::vector<SheetEntry> &sheets) {
-    std::vector<std::string> seen;
-    for (const auto &s : sheets) {
-        size_t units = 0;  // UTF-16 code units, which is what the .xls format counts
-        for (unsigned char c : s.name) {
-            if ((c & 0xC0) != 0x80) units += (c >= 0xF0) ? 2 : 1;
+    for (size_t i = 0; i < sheets.size(); ++i) {
+        const std::string &name = sheets[i].name;
+        switch (sheetNameFault(name)) {
+            case SheetNameFault::Empty:
+            case SheetNameFault::TooLong:
+                fail("sheet name " + quoted(name) + " is not 1 to 31 characters long");
+            case SheetNameFault::ForbiddenChar:
+                fail("sheet name " + quoted(name) + " holds one of []:*?/\\");
+            case SheetNameFault::Apostrophe:
+                fail("sheet name " + quoted(name) + " begins or ends with an apostrophe");
+            case SheetNameFault::None:
+                break;
         }
-        if (units == 0 || units > 31)
-            fail("sheet name " + quoted(s.name) + " is not 1 to 31 characters long");
-        if (s.name.find_first_of("[]:*?/\\") != std::string::npos)
-            fail("sheet name " + quoted(s.name) + " holds one of []:*?/\\");
-        std::string folded = s.name;
-        std::transform(folded.begin(), folded.end(), folded.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (std::find(seen.begin(), seen.end(), folded) != seen.end())
-            fail("two sheets are named " + quoted(s.name));
-        seen.push_back(std::move(folded));
+        for (size_t k = 0; k < i; ++k)
+            if (sameSheetName(sheets[k].name, name)) fail("two sheets are named " + quoted(name));
     }
 }
 
@@ -660,7 +299,7 @@ class SheetHandler : public XmlHandler {
                                          ", which is not a truth value");
             }
         } else if (type_ == "e") {
-            auto code = errorCode(value_);
+            auto code = errorCodeOf(value_);
             if (!code)
                 throw std::runtime_error("cell " + where() + " holds the unknown error " +
                                          quoted(value_));
@@ -670,7 +309,7 @@ class SheetHandler : public XmlHandler {
         }
         value_.clear();
         if (v.isEmpty()) return;
-        if (row_ >= kBiffRows || col >= kBiffCols) {
+        if (row_ >= kMaxRows || col >= kMaxCols) {
             // The .xls grid cannot hold it. Dropped and counted; the engine keeps an OOXML
             // original beside the file it saves, so the value is not lost.
             ++dropped_;

@@ -1,12 +1,17 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "store/xls/cell_value.h"
 
 namespace pondera::store {
+
+// Called with (row, col, value), 1-based, for each cell holding a value.
+using CellVisitor = std::function<void(int32_t, int32_t, const CellValue &)>;
 
 // The spreadsheet operations the record store is built on. Rows and columns are 1-based as in a
 // spreadsheet (column 1 is A). A row or column outside the grid of the file format
@@ -20,6 +25,10 @@ class Worksheet {
     virtual void setName(const std::string &name) = 0;
     virtual CellValue cell(int32_t row, int32_t col) const = 0;
     virtual void setCell(int32_t row, int32_t col, const CellValue &value) = 0;
+    // Chart and macro sheets are carried as they are and hold no cells.
+    virtual bool isWorksheet() const { return true; }
+    // Every cell holding a value, row by row and left to right.
+    virtual void forEachCell(const CellVisitor &f) const = 0;
 };
 
 // What a save did besides writing the file, for the program to tell the user once.
@@ -38,6 +47,9 @@ class Workbook {
     virtual Worksheet &sheet(const std::string &name) = 0;
     // Appends a new, empty worksheet with a default name not yet used ("Sheet1", "Sheet2", ...).
     virtual Worksheet &addSheet() = 0;
+    // All sheets in workbook order, worksheets or not.
+    virtual size_t sheetCount() const = 0;
+    virtual Worksheet &sheetAt(size_t index) = 0;
     // Writes the whole workbook to path atomically: temporary file in the same folder, fsync,
     // rename over the target. On failure the previous file is untouched and Error(kErrFileAccess
     // or kErrPathNotFound) says why.
@@ -52,6 +64,9 @@ class WorkbookEngine {
     virtual std::unique_ptr<Workbook> open(const std::string &path) = 0;
     // A new workbook holding no sheet at all.
     virtual std::unique_ptr<Workbook> create() = 0;
+    // Removes what saves to path left behind when the process was killed during them (their
+    // temporary files, where the engine writes them). Call it only while nothing saves to path.
+    virtual void removeInterruptedSaves(const std::string &path) { (void)path; }
 };
 
 // The embedded engine: Excel 97-2003 (BIFF8) workbooks, also reading OOXML saved under .xls.

@@ -4,8 +4,6 @@
 // one string pool per workbook, the records of a loaded file that the engine keeps, and the
 // BIFF8 reader and writer that turn them into and out of a file.
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,12 +12,17 @@
 #include <unordered_map>
 #include <vector>
 
+#include "store/platform/files.h"
 #include "store/xls/biff_records.h"
 #include "store/xls/workbook_engine.h"
 
 namespace pondera::store {
 
 class XlsWorkbook;
+struct SheetParser;
+struct SheetWriter;
+struct BookWriter;
+struct BoundSheetEntry;
 
 // One cell in 12 bytes: the column, the kind, the format index and 8 bytes of value (number bits,
 // string pool index, boolean or error code).
@@ -37,21 +40,21 @@ class XlsSheet final : public Worksheet {
 
     const std::string &name() const override { return name_; }
     // Chart and macro sheets are carried as they are and have no cells here.
-    bool isWorksheet() const { return isWorksheet_; }
-    // Calls f(row, col, value) for every cell holding a value, row by row, 1-based (for tools).
-    void forEachCell(const std::function<void(int32_t, int32_t, const CellValue &)> &f) const;
+    bool isWorksheet() const override { return isWorksheet_; }
+    void forEachCell(const CellVisitor &f) const override;
     void setName(const std::string &name) override;
     CellValue cell(int32_t row, int32_t col) const override;
     void setCell(int32_t row, int32_t col, const CellValue &value) override;
 
   private:
     friend class XlsWorkbook;
+    friend struct SheetParser;
+    friend struct SheetWriter;
+    friend struct BookWriter;
     // Stores a cell read from a file (0-based position), keeping rows sorted by column.
     PackedCell &slot(uint32_t row, uint8_t col);
     void erase(uint32_t row, uint8_t col);
     void takeOver();  // the program wrote here: the sheet is rewritten from now on
-    void writeSubstream(biff::BiffWriter &w, const std::vector<uint32_t> &sstMap, bool active,
-                        uint32_t &sstRefs) const;
 
     XlsWorkbook &book_;
     std::string name_;
@@ -79,11 +82,11 @@ class XlsWorkbook final : public Workbook {
     }
     // Takes over the values of an OOXML workbook.
     void loadOoxml(std::span<const uint8_t> file);
-    void setSource(const std::string &path, dev_t dev, ino_t ino);
+    // The file this workbook was read from, to know when a save replaces it.
+    void setSource(const std::string &path, const FileIdentity &identity);
 
-    // All sheets in workbook order, worksheets or not (for tools).
-    size_t sheetCount() const { return sheets_.size(); }
-    XlsSheet &sheetAt(size_t i) { return *sheets_.at(i); }
+    size_t sheetCount() const override { return sheets_.size(); }
+    XlsSheet &sheetAt(size_t i) override { return *sheets_.at(i); }
 
     Worksheet &sheet(const std::string &name) override;
     Worksheet &addSheet() override;
@@ -97,13 +100,18 @@ class XlsWorkbook final : public Workbook {
 
   private:
     friend class XlsSheet;
+    friend struct SheetParser;
+    friend struct BookWriter;
     Buffer build();
     uint32_t intern(const std::string &text);
     const std::string &text(uint32_t index) const { return strings_[index]; }
     bool nameTaken(const std::string &name, const XlsSheet *except) const;
     XlsSheet &appendSheet(std::string name);
     void parseGlobals();
-    void parseSheet(XlsSheet &sheet, size_t pos);
+    // Returns whether the record ended the globals.
+    bool parseGlobalsRecord(biff::RecordCursor &cur, biff::Record &rec,
+                            std::vector<BoundSheetEntry> &bounds, std::vector<uint16_t> &tabIds);
+    void readSst(biff::RecordCursor &cur, biff::Record &rec);
     std::span<const uint8_t> raw(const XlsSheet &s) const {
         return stream_.subspan(s.rawOrigin_, s.rawSize_);
     }
@@ -128,8 +136,7 @@ class XlsWorkbook final : public Workbook {
     bool haveSource_ = false;
     bool sourceLossy_ = false;  // OOXML source, or container parts that are not carried
     std::string sourcePath_;
-    dev_t sourceDev_ = 0;
-    ino_t sourceIno_ = 0;
+    uint64_t sourceDev_ = 0, sourceIno_ = 0;
 };
 
 }  // namespace pondera::store

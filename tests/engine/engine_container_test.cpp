@@ -34,6 +34,68 @@ TEST(EngineContainer, SmallWorkbookLivesInTheMiniStream) {
               CellValue::str("small"));
 }
 
+// The root entry's mini-stream size as writers give it: a whole number of mini sectors, the
+// bytes in use (the last mini sector then runs past it), or more than the sectors hold.
+struct MiniStreamSize {
+    const char *name;
+    int64_t delta;  // added to the size we write
+    bool reads;
+};
+
+class RootMiniStreamSize : public ::testing::TestWithParam<MiniStreamSize> {};
+
+TEST_P(RootMiniStreamSize, ReadsWhatTheSectorsHoldAndNoMore) {
+    TempDir dir;
+    auto book = makeWorkbookEngine()->create();
+    book->addSheet().setCell(1, 1, CellValue::str("small"));
+    book->saveAs(dir.file("small.xls"));
+    auto file = test::readBytes(dir.file("small.xls"));
+    const size_t root = (size_t{headerField(file, 0x30)} + 1) * 512;
+    const uint32_t size = headerField(file, root + 120);
+    ASSERT_EQ(size % 64, 0u);
+    wr32(file.data() + root + 120, static_cast<uint32_t>(size + GetParam().delta));
+    test::writeBytes(dir.file("patched.xls"), file);
+    if (GetParam().reads) {
+        EXPECT_EQ(makeWorkbookEngine()->open(dir.file("patched.xls"))->sheet("Sheet1").cell(1, 1),
+                  CellValue::str("small"));
+    } else {
+        EXPECT_EQ(pondera::testing::errorNumberOf(
+                      [&] { makeWorkbookEngine()->open(dir.file("patched.xls")); }),
+                  kErrWorkbookOpen);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, RootMiniStreamSize,
+                         ::testing::Values(MiniStreamSize{"Whole", 0, true},
+                                           MiniStreamSize{"OneByteShort", -1, true},
+                                           MiniStreamSize{"MostOfASectorShort", -63, true},
+                                           MiniStreamSize{"BeyondItsSectors", 4096, false}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(EngineContainer, CyclicMiniChainIsRefused) {
+    TempDir dir;
+    auto book = makeWorkbookEngine()->create();
+    book->addSheet().setCell(1, 1, CellValue::str("small"));
+    book->saveAs(dir.file("small.xls"));
+    auto file = test::readBytes(dir.file("small.xls"));
+    const size_t miniFat = (size_t{headerField(file, 0x3C)} + 1) * 512;
+    wr32(file.data() + miniFat + 4, 0);  // mini sector 1 -> 0 -> 1 ...
+    test::writeBytes(dir.file("cyclic.xls"), file);
+    try {
+        makeWorkbookEngine()->open(dir.file("cyclic.xls"));
+        FAIL() << "opened";
+    } catch (const Error &e) {
+        EXPECT_NE(std::string(e.what()).find("cyclic"), std::string::npos) << e.what();
+    }
+}
+
+// A workbook from a writer that gives the mini stream's size as the bytes in use.
+TEST(EngineContainer, ReadsTheMiniStreamOfAnotherWriter) {
+    auto book = makeWorkbookEngine()->open(std::string(ENGINE_TEST_DATA) + "/ruby_spreadsheet.xls");
+    EXPECT_EQ(book->sheet("Sheet1").cell(1, 1), CellValue::str("x"));
+    EXPECT_EQ(book->sheet("Sheet1").cell(2, 1).number, 1.5);
+}
+
 TEST(EngineContainer, LargeWorkbookNeedsDifatSectors) {
     TempDir dir;
     auto engine = makeWorkbookEngine();

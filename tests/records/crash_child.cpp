@@ -3,11 +3,16 @@
 // (one line, written in one call) until the test kills it. Every so often it closes and reopens
 // the store, so that kills also land during saves.
 //
-//   record_crash_child <folder> <first value> <seed>
+//   record_crash_child <folder> <first value> <seed> [<save> <step>]
+//
+// With <save> and <step> (0 before anything is written, 1 new file durable under its temporary
+// name, 2 workbook replaced), the child stops inside its save number <save> (1 is the save at
+// the first start) at that step, reports "P <step>" and waits there for the kill.
 //
 // Lines: "S"                        a close (with its save) and a reopen begin
 //        "A <code>"                 a record was added
 //        "W <code> <lm> <seg> <v>"  landmark lm x, segment seg x and the memo of code got v
+//        "P <step>"                 stopped inside a save
 // Values grow with every change, so a cell holding a later, unacknowledged change still reads
 // at least the acknowledged value.
 #include <unistd.h>
@@ -18,6 +23,7 @@
 #include <string>
 
 #include "model/error.h"
+#include "store/platform/files.h"
 #include "store/records/ClassEXCEL.h"
 
 namespace {
@@ -28,10 +34,25 @@ void report(const std::string &line) {
         std::_Exit(3);
 }
 
+int stopSave = 0, stopStep = -1, savesBegun = 0;
+
+void onSaveStep(pondera::store::SaveStep step) {
+    if (step == pondera::store::SaveStep::Begin) ++savesBegun;
+    if (savesBegun != stopSave || static_cast<int>(step) != stopStep) return;
+    report("P " + std::to_string(stopStep));
+    for (;;)
+        ::pause();  // until the kill
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 4) return 2;
+    if (argc != 4 && argc != 6) return 2;
+    if (argc == 6) {
+        stopSave = std::atoi(argv[4]);
+        stopStep = std::atoi(argv[5]);
+        pondera::store::setSaveObserver(onSaveStep);
+    }
     const std::string folder = argv[1];
     long value = std::atol(argv[2]);
     std::mt19937 rng(static_cast<unsigned>(std::atol(argv[3])));

@@ -28,6 +28,7 @@ struct Acknowledged {
     std::map<std::pair<int, int>, long> segmentX;   // (code, segment) -> value
     std::map<int, long> memo;                       // code -> value
     long lines = 0;
+    int killsInSaves = 0;  // kills that came while a child stood inside a save
 };
 
 class CrashTest : public ::testing::Test {
@@ -39,27 +40,35 @@ class CrashTest : public ::testing::Test {
     }
     void TearDown() override { tempDir.reset(); }
 
+    // Where a child stops inside a save for its kill: its save number and the step.
+    struct SaveStop {
+        int save, step;
+    };
+
     // Runs one child until killed after delay; returns the complete lines it reported.
     // firstLine is when the first report came (the end of the child's start-up), or -1.
-    // With saveDelay set, the kill comes that long after the child announces a save instead.
+    // With stop set, the kill comes when the child reports that it stopped inside that save.
     std::string runChild(long firstValue, unsigned seed, std::chrono::microseconds delay,
                          std::chrono::microseconds &firstLine,
-                         std::optional<std::chrono::microseconds> saveDelay = std::nullopt) {
+                         std::optional<SaveStop> stop = std::nullopt) {
         firstLine = std::chrono::microseconds(-1);
         const auto spawned = std::chrono::steady_clock::now();
         int fds[2];
         EXPECT_EQ(::pipe2(fds, O_CLOEXEC), 0);
         const std::string first = std::to_string(firstValue), seedText = std::to_string(seed);
+        const std::string save = stop ? std::to_string(stop->save) : "",
+                          step = stop ? std::to_string(stop->step) : "";
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::dup2(fds[1], STDOUT_FILENO);
             ::execl(RECORD_CRASH_CHILD, RECORD_CRASH_CHILD, dir.c_str(), first.c_str(),
-                    seedText.c_str(), static_cast<char *>(nullptr));
+                    seedText.c_str(), stop ? save.c_str() : nullptr, step.c_str(),
+                    static_cast<char *>(nullptr));
             ::_exit(127);
         }
         ::close(fds[1]);
         std::string out;
-        auto deadline = spawned + (saveDelay ? std::chrono::seconds(10) : delay);
+        auto deadline = spawned + (stop ? std::chrono::seconds(20) : delay);
         char buf[4096];
         bool open = true;
         while (open) {
@@ -76,10 +85,7 @@ class CrashTest : public ::testing::Test {
                         firstLine = std::chrono::duration_cast<std::chrono::microseconds>(
                             std::chrono::steady_clock::now() - spawned);
                     out.append(buf, static_cast<size_t>(n));
-                    if (saveDelay && out.find("S\n") != std::string::npos) {
-                        deadline = std::chrono::steady_clock::now() + *saveDelay;
-                        saveDelay.reset();
-                    }
+                    if (stop && out.find("P ") != std::string::npos) break;
                 }
             }
         }
@@ -101,6 +107,10 @@ class CrashTest : public ::testing::Test {
             ++ack.lines;
             if (kind == "S") {
                 continue;
+            } else if (kind == "P") {
+                int step;
+                in >> step;
+                ++ack.killsInSaves;
             } else if (kind == "A") {
                 int code;
                 in >> code;
@@ -167,32 +177,41 @@ TEST_F(CrashTest, EveryAcknowledgedChangeSurvivesSigkill) {
     // How long a child takes to start (it varies tenfold between a plain and a sanitizer
     // build, and with the load of the machine): learnt from the runs so far.
     double startUs = 50000;
-    int killsDuringSave = 0;
+    int aimedAtSaves = 0, leftovers = 0;
     for (int i = 0; i < kills; ++i) {
         // A third of the kills within the start-up with its replay and save; the rest anywhere
         // in the run of commands and the closes among them.
         std::uniform_real_distribution<double> within(0, 1);
         const double us = i % 3 == 0 ? within(rng) * startUs : startUs + within(rng) * 70000;
         std::chrono::microseconds firstLine;
-        // Every fourth kill aims at a save: up to 3 ms after the child announces one.
-        std::optional<std::chrono::microseconds> saveDelay;
-        if (i % 4 == 1) saveDelay = std::chrono::microseconds(rng() % 3000);
+        // Every fourth kill lands inside a save: the start-up save or one of the close and
+        // reopen saves after it, at one of its three steps.
+        std::optional<SaveStop> stop;
+        if (i % 4 == 1) {
+            stop = SaveStop{1 + static_cast<int>(rng() % 4), static_cast<int>(rng() % 3)};
+            ++aimedAtSaves;
+        }
         const std::string lines =
             runChild(1 + 10000L * i, static_cast<unsigned>(rng()),
-                     std::chrono::microseconds(static_cast<long>(us)), firstLine, saveDelay);
-        if (firstLine.count() >= 0)
+                     std::chrono::microseconds(static_cast<long>(us)), firstLine, stop);
+        if (firstLine.count() >= 0 && !stop)
             startUs = 0.7 * startUs + 0.3 * static_cast<double>(firstLine.count());
-        else if (i % 3 != 0)
+        else if (i % 3 != 0 && !stop)
             startUs = std::min(startUs * 1.5, 2e6);
         record(lines, ack);
-        killsDuringSave += interruptedSaves() > 0;
+        leftovers += interruptedSaves() > 0;
         SCOPED_TRACE("kill " + std::to_string(i));
         verify(ack);
         if (::testing::Test::HasFatalFailure()) return;
     }
+    // Every kill aimed at a save came while the child stood inside it.
+    EXPECT_EQ(ack.killsInSaves, aimedAtSaves);
+    EXPECT_GE(ack.killsInSaves, kills / 4);
     EXPECT_GE(ack.lines, 10) << "the children acknowledged too little to test anything";
-    std::printf("[ crash ] %d kills (%d during a save), %ld acknowledged changes, last code %d\n",
-                kills, killsDuringSave, ack.lines, ack.maxCode);
+    std::printf(
+        "[ crash ] %d kills (%d inside a save, %d leaving its temporary file), %ld "
+        "acknowledged changes, last code %d\n",
+        kills, ack.killsInSaves, leftovers, ack.lines, ack.maxCode);
 }
 
 }  // namespace

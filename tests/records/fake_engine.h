@@ -20,6 +20,10 @@ class FakeWorksheet : public store::Worksheet {
     void setName(const std::string &name) override { name_ = name; }
     store::CellValue cell(int32_t row, int32_t col) const override;
     void setCell(int32_t row, int32_t col, const store::CellValue &value) override;
+    void forEachCell(const store::CellVisitor &f) const override {
+        for (const auto &[at, value] : cells)
+            f(at.first, at.second, value);
+    }
 
     std::map<std::pair<int32_t, int32_t>, store::CellValue> cells;
 
@@ -38,6 +42,8 @@ class FakeWorkbook : public store::Workbook {
     explicit FakeWorkbook(std::shared_ptr<FakeSwitches> sw) : switches_(std::move(sw)) {}
     store::Worksheet &sheet(const std::string &name) override;
     store::Worksheet &addSheet() override;
+    size_t sheetCount() const override { return sheets.size(); }
+    store::Worksheet &sheetAt(size_t index) override { return *sheets.at(index); }
     store::SaveReport saveAs(const std::string &path) override;
 
     std::vector<std::unique_ptr<FakeWorksheet>> sheets;

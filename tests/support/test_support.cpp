@@ -1,7 +1,9 @@
 #include "tests/support/test_support.h"
 
+#include <grp.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <cstdlib>
@@ -124,6 +126,52 @@ std::vector<uint8_t> makeZip(const std::vector<std::pair<std::string, std::strin
     zip_source_close(src);
     zip_source_free(src);
     zip_error_fini(&err);
+    return out;
+}
+
+std::string runUnprivileged(const std::function<std::string()> &body,
+                            const std::vector<std::filesystem::path> &owned) {
+    constexpr uid_t kNobody = 65534;
+    int fds[2];
+    if (::pipe(fds) != 0) return "pipe failed";
+    const pid_t pid = ::fork();
+    if (pid < 0) return "fork failed";
+    if (pid == 0) {
+        ::close(fds[0]);
+        std::string problem;
+        if (::geteuid() == 0) {
+            for (const auto &top : owned) {
+                std::error_code ec;
+                if (::lchown(top.c_str(), kNobody, kNobody) != 0) problem = "chown failed";
+                if (std::filesystem::is_directory(top, ec))
+                    for (const auto &e : std::filesystem::recursive_directory_iterator(top, ec))
+                        if (::lchown(e.path().c_str(), kNobody, kNobody) != 0)
+                            problem = "chown failed";
+            }
+            if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+                problem = "cannot become nobody";
+        }
+        if (problem.empty()) {
+            try {
+                problem = body();
+            } catch (const std::exception &e) {
+                problem = std::string("exception: ") + e.what();
+            }
+        }
+        const ssize_t n = ::write(fds[1], problem.data(), problem.size());
+        ::_exit(n == static_cast<ssize_t>(problem.size()) ? 0 : 1);
+    }
+    ::close(fds[1]);
+    std::string out;
+    char buf[1024];
+    ssize_t n;
+    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
+        out.append(buf, static_cast<size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return out + " (the unprivileged child did not finish)";
     return out;
 }
 

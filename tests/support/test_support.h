@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,6 +54,13 @@ void writeText(const std::string &path, const std::string &text);
 // than they weigh).
 std::vector<uint8_t> makeZip(const std::vector<std::pair<std::string, std::string>> &parts,
                              uint64_t padBytes = 0, size_t padAfter = 0);
+
+// Runs body in a child process as an ordinary user: when the tests run as root, the child first
+// gives the folders and files in owned to user and group nobody (65534) and then becomes nobody,
+// so that permissions hold as they do for a user. body returns what went wrong, empty when
+// nothing did; the result is that text, or why the child did not finish.
+std::string runUnprivileged(const std::function<std::string()> &body,
+                            const std::vector<std::filesystem::path> &owned);
 
 // Quotes a word for /bin/sh.
 std::string shellQuote(const std::string &s);

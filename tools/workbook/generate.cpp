@@ -6,15 +6,17 @@
 #include "model/ClassSEGMENT.h"
 #include "model/demo_landmarks.h"
 #include "model/error.h"
+#include "store/records/record_layout.h"
 
 namespace pondera::tool {
 
 using store::CellValue;
 using store::Worksheet;
+using namespace store::layout;
 
 namespace {
 
-Worksheet &addNamed(store::Workbook &book, const char *name) {
+Worksheet &addNamed(store::Workbook &book, const std::string &name) {
     Worksheet &s = book.addSheet();
     s.setName(name);
     return s;
@@ -28,50 +30,51 @@ void generateWorkbook(store::Workbook &book, int32_t records, const std::string 
                                        std::to_string(records));
     ClassLANDMARK landMarks;
     ClassSEGMENT segments(landMarks);
-    Worksheet &id = addNamed(book, "ID");
-    Worksheet &cogs = addNamed(book, "COGS");
-    Worksheet &landmark = addNamed(book, "LANDMARK");
+    Worksheet &id = addNamed(book, kSheetNames[kSheetID]);
+    Worksheet &cogs = addNamed(book, kSheetNames[kSheetCOGS]);
+    Worksheet &landmark = addNamed(book, kSheetNames[kSheetLANDMARK]);
 
-    const char *idHeads[] = {"Code", "Picture Name", "性別(0:男／1:女)", "Memo",
-                             "Center of Gravity of Body"};
-    for (int c = 0; c < 5; ++c)
-        id.setCell(1, c + 1, CellValue::str(idHeads[c]));
-    id.setCell(2, 5, CellValue::str("x"));
-    id.setCell(2, 6, CellValue::str("z"));
-    cogs.setCell(1, 1, CellValue::str("Code"));
-    for (int16_t s = segments.GetSegMinNum(); s <= segments.GetSegMaxNum(); ++s) {
-        cogs.setCell(1, 2 * s + 2, CellValue::str(segments.GetCOGSName(s)));
-        cogs.setCell(2, 2 * s + 2, CellValue::str("x"));
-        cogs.setCell(2, 2 * s + 3, CellValue::str("z"));
-    }
-    landmark.setCell(1, 1, CellValue::str("Code"));
-    for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i) {
-        landmark.setCell(1, 2 * i + 2, CellValue::str(landMarks.GetLandMarkName(i)));
-        landmark.setCell(2, 2 * i + 2, CellValue::str("x"));
-        landmark.setCell(2, 2 * i + 3, CellValue::str("z"));
-    }
+    for (int32_t c = kColCode; c <= kColBodyX; ++c)
+        id.setCell(kHeaderRow, c, CellValue::str(kIdHeaders[c - 1]));
+    id.setCell(kAxisRow, kColBodyX, CellValue::str(kAxisX));
+    id.setCell(kAxisRow, kColBodyZ, CellValue::str(kAxisZ));
+    auto pointHeaders = [](Worksheet &ws, int16_t first, int16_t last, auto nameOf) {
+        ws.setCell(kHeaderRow, kColCode, CellValue::str(kCodeHeader));
+        for (int16_t i = first; i <= last; ++i) {
+            ws.setCell(kHeaderRow, xColumn(i), CellValue::str(nameOf(i)));
+            ws.setCell(kAxisRow, xColumn(i), CellValue::str(kAxisX));
+            ws.setCell(kAxisRow, zColumn(i), CellValue::str(kAxisZ));
+        }
+    };
+    pointHeaders(cogs, segments.GetSegMinNum(), segments.GetSegMaxNum(),
+                 [&](int16_t s) { return segments.GetCOGSName(s); });
+    pointHeaders(landmark, landMarks.GetLandMarkMinNum(), landMarks.GetLandMarkMaxNum(),
+                 [&](int16_t i) { return landMarks.GetLandMarkName(i); });
 
     // A fixed seed: the same command gives the same file.
     std::mt19937 rng(2010);
     std::uniform_int_distribution<int> jitter(-6, 6);
     std::uniform_int_distribution<int> shift(-40, 40);
     for (int32_t code = 0; code < records; ++code) {
-        const int32_t row = code + 3;
-        const bool demo = code < 4;
-        const bool setB = demo ? code >= 2 : (code / 2) % 2 == 1;
-        const DemoLandmarkSet &base = setB ? kDemoSetB : kDemoSetA;
-        const auto sex = static_cast<int16_t>(code % 2);
-        std::string picture = demo ? pictureDir + "/DEMO/" + (setB ? "demo003.bmp" : "demo001.bmp")
-                                   : "/home/lab/pictures/subject" + std::to_string(code) + ".jpg";
-        id.setCell(row, 1, CellValue::integer(static_cast<int16_t>(code)));
-        id.setCell(row, 2, CellValue::str(picture));
-        id.setCell(row, 3, CellValue::integer(sex));
-        id.setCell(row, 4,
-                   CellValue::str(demo ? "demo" + std::to_string(code)
+        const auto code16 = static_cast<int16_t>(code);
+        const int32_t row = code + kRowOffset;
+        const bool demo = code < kDemoRecords;
+        // The others alternate between the two demonstration sets in pairs, as records 0 to 3.
+        const auto setOf = static_cast<int16_t>(demo ? code : ((code / 2) % 2) * 2);
+        const DemoLandmarkSet &base = demoLandmarks(setOf);
+        const int16_t sex = demoSex(code16);
+        const std::string picture =
+            demo ? demoPicturePath(pictureDir, code16)
+                 : "/home/lab/pictures/subject" + std::to_string(code) + ".jpg";
+        id.setCell(row, kColCode, CellValue::integer(code16));
+        id.setCell(row, kColPicture, CellValue::str(picture));
+        id.setCell(row, kColSex, CellValue::integer(sex));
+        id.setCell(row, kColMemo,
+                   CellValue::str(demo ? demoMemo(code16)
                                        : "subject " + std::to_string(code) +
                                              (sex ? " 女性 立位" : " 男性 立位")));
-        cogs.setCell(row, 1, CellValue::integer(static_cast<int16_t>(code)));
-        landmark.setCell(row, 1, CellValue::integer(static_cast<int16_t>(code)));
+        cogs.setCell(row, kColCode, CellValue::integer(code16));
+        landmark.setCell(row, kColCode, CellValue::integer(code16));
 
         // The demonstration records hold the sets as they are, as integers; the others a
         // person standing a little elsewhere with every point a few pixels off. A click lands
@@ -87,20 +90,20 @@ void generateWorkbook(store::Workbook &book, int32_t records, const std::string 
             landMarks.SetLandMarkX(i, x);
             landMarks.SetLandMarkZ(i, z);
             if (demo) {
-                landmark.setCell(row, 2 * i + 2, CellValue::integer(static_cast<int16_t>(x)));
-                landmark.setCell(row, 2 * i + 3, CellValue::integer(static_cast<int16_t>(z)));
+                landmark.setCell(row, xColumn(i), CellValue::integer(static_cast<int16_t>(x)));
+                landmark.setCell(row, zColumn(i), CellValue::integer(static_cast<int16_t>(z)));
             } else {
-                landmark.setCell(row, 2 * i + 2, CellValue::single(x));
-                landmark.setCell(row, 2 * i + 3, CellValue::single(z));
+                landmark.setCell(row, xColumn(i), CellValue::single(x));
+                landmark.setCell(row, zColumn(i), CellValue::single(z));
             }
         }
         segments.SetSex(sex);
         segments.CalcCOGB();
-        id.setCell(row, 5, CellValue::single(segments.GetCOGBX()));
-        id.setCell(row, 6, CellValue::single(segments.GetCOGBZ()));
+        id.setCell(row, kColBodyX, CellValue::single(segments.GetCOGBX()));
+        id.setCell(row, kColBodyZ, CellValue::single(segments.GetCOGBZ()));
         for (int16_t s = 0; s <= segments.GetSegMaxNum(); ++s) {
-            cogs.setCell(row, 2 * s + 2, CellValue::single(segments.GetCOGSX(s)));
-            cogs.setCell(row, 2 * s + 3, CellValue::single(segments.GetCOGSZ(s)));
+            cogs.setCell(row, xColumn(s), CellValue::single(segments.GetCOGSX(s)));
+            cogs.setCell(row, zColumn(s), CellValue::single(segments.GetCOGSZ(s)));
         }
     }
 }

@@ -2,6 +2,10 @@
 //   dump FILE                  every sheet's cells as tab-separated UTF-8 text
 //   copy IN OUT                load and save again (what the program does at every start)
 //   generate OUT --records N   a workbook in the program's layout with N records
+//   detect PHOTO... [--into WORKBOOK --sex 0|1]
+//                              landmarks found by the pose network, as CSV; optionally appended
+//                              as records
+//   export-csv WORKBOOK OUT    every record as CSV with its centres of gravity computed anew
 // Exit status 0 on success; 1 with one line "pondera2d-workbook: error N: reason" on stderr
 // otherwise (N is the program's error number), 2 for a wrong command line.
 
@@ -13,14 +17,26 @@
 #include <vector>
 
 #include "model/error.h"
+#include "report/CsvExport.h"
 #include "store/xls/workbook_engine.h"
+#include "tools/workbook/detect.h"
 #include "tools/workbook/generate.h"
 #include "tools/workbook/workbook_dump.h"
 
 namespace {
 
 constexpr const char *kUsage =
-    "usage: pondera2d-workbook dump FILE | copy IN OUT | generate OUT --records N";
+    "usage: pondera2d-workbook dump FILE | copy IN OUT | generate OUT --records N\n"
+    "                          | detect PHOTO... [--into WORKBOOK --sex 0|1]\n"
+    "                          | export-csv WORKBOOK OUT.csv";
+
+constexpr const char *kHelp =
+    "  dump FILE                  every sheet's cells as tab-separated UTF-8 text\n"
+    "  copy IN OUT                load IN and save it as OUT, as the program does at start\n"
+    "  generate OUT --records N   a workbook in the program's layout with N records (4 to 32767)\n"
+    "  --help, --version          this text, the version\n"
+    "\n"
+    "Exit status: 0 success, 1 failure (\"pondera2d-workbook: error N: reason\"), 2 wrong usage.\n";
 
 int usage(const std::string &why) {
     std::cerr << "pondera2d-workbook: " << why << "\n" << kUsage << "\n";
@@ -56,7 +72,37 @@ int run(const std::vector<std::string> &args) {
         book->saveAs(args[1]);
         return 0;
     }
-    return usage(command == "dump" || command == "copy" || command == "generate"
+    if (command == "detect") {
+        tool::DetectOptions options;
+        for (size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == "--into" || args[i] == "--sex") {
+                if (i + 1 == args.size()) return usage(args[i] + " needs a value");
+                const std::string &value = args[++i];
+                if (args[i - 1] == "--into") {
+                    options.intoWorkbook = value;
+                } else if (value == "0" || value == "1") {
+                    options.sex = value[0] - '0';
+                } else {
+                    return usage("--sex is 0 (male) or 1 (female), not \"" + value + "\"");
+                }
+            } else {
+                options.photos.push_back(args[i]);
+            }
+        }
+        if (options.photos.empty()) return usage("detect needs at least one photo");
+        if (options.intoWorkbook.empty() != (options.sex < 0))
+            return usage("--into and --sex go together");
+        return tool::detectLandmarks(options, std::cout, std::cerr);
+    }
+    if (command == "export-csv" && args.size() == 3) {
+        // Reads the file as it is on disk: the program's lock is not taken and nothing is
+        // written to the workbook, so this works while the program has it open.
+        auto book = engine->open(args[1]);
+        report::exportCsv(QString::fromStdString(args[2]), report::readWorkbookRecords(*book));
+        return 0;
+    }
+    return usage(command == "dump" || command == "copy" || command == "generate" ||
+                         command == "detect" || command == "export-csv"
                      ? "wrong arguments for " + command
                      : "unknown command \"" + command + "\"");
 }
@@ -66,6 +112,14 @@ int run(const std::vector<std::string> &args) {
 int main(int argc, char **argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return usage("no command given");
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << kUsage << "\n\n" << kHelp;
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "pondera2d-workbook " << PONDERA_VERSION << "\n";
+        return 0;
+    }
     try {
         return run(args);
     } catch (const pondera::Error &e) {

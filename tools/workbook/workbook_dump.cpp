@@ -3,8 +3,7 @@
 #include <charconv>
 #include <vector>
 
-#include "model/error.h"
-#include "store/xls/xls_workbook.h"
+#include "store/xls/sheet_rules.h"
 
 namespace pondera::tool {
 
@@ -17,29 +16,6 @@ std::string shortest(T v) {
     char buf[64];
     auto [p, ec] = std::to_chars(buf, buf + sizeof buf, v);
     return ec == std::errc() ? std::string(buf, p) : std::string("?");
-}
-
-const char *errorLiteral(int code) {
-    switch (code) {
-        case 0x00:
-            return "#NULL!";
-        case 0x07:
-            return "#DIV/0!";
-        case 0x0F:
-            return "#VALUE!";
-        case 0x17:
-            return "#REF!";
-        case 0x1D:
-            return "#NAME?";
-        case 0x24:
-            return "#NUM!";
-        case 0x2A:
-            return "#N/A";
-        case 0x2B:
-            return "#GETTING_DATA";
-        default:
-            return "#ERR?";
-    }
 }
 
 }  // namespace
@@ -57,7 +33,7 @@ std::string formatCell(const CellValue &value) {
         case CellValue::Kind::Boolean:
             return value.number != 0 ? "TRUE" : "FALSE";
         case CellValue::Kind::Error:
-            return errorLiteral(static_cast<int>(value.number));
+            return store::errorLiteral(static_cast<uint8_t>(value.number));
         case CellValue::Kind::Text:
             break;
     }
@@ -85,10 +61,8 @@ std::string formatCell(const CellValue &value) {
 }
 
 void dumpWorkbook(store::Workbook &book, std::ostream &out) {
-    auto *xls = dynamic_cast<store::XlsWorkbook *>(&book);
-    if (!xls) throw Error(kErrWorkbookOpen, "the workbook does not come from the embedded engine");
-    for (size_t i = 0; i < xls->sheetCount(); ++i) {
-        const store::XlsSheet &sheet = xls->sheetAt(i);
+    for (size_t i = 0; i < book.sheetCount(); ++i) {
+        const store::Worksheet &sheet = book.sheetAt(i);
         out << "== Sheet: " << sheet.name() << "\n";
         int32_t printed = 0;  // rows written so far
         int32_t row = 0;      // the row being collected

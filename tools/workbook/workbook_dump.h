@@ -17,7 +17,6 @@ std::string formatCell(const store::CellValue &value);
 // Every sheet in workbook order: a line "== Sheet: NAME", then one line per row from row 1 to
 // the last row holding a value, each the cells from column A to the row's last value joined by
 // tabs (an empty row gives an empty line). Chart and macro sheets give the heading line only.
-// The book must come from the embedded engine (it lists sheets and cells for tools).
 void dumpWorkbook(store::Workbook &book, std::ostream &out);
 
 }  // namespace pondera::tool

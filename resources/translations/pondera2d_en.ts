@@ -1,0 +1,495 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="ja">
+<context>
+    <name>pondera::DialogLoad</name>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>pondera::FormAbout</name>
+    <message>
+        <source>現時点ではｼｽﾃﾑ情報を使用できません</source>
+        <translation>System Information is not available at this time</translation>
+    </message>
+    <message>
+        <source>ﾊﾞｰｼﾞｮﾝ情報</source>
+        <translation>Version Information</translation>
+    </message>
+    <message>
+        <source>ｼｽﾃﾑ情報(&amp;S)...</source>
+        <translation>&amp;System Info</translation>
+    </message>
+    <message>
+        <source>画像に写っている人体の重心位置を計算します。</source>
+        <translation>Computes the centre of gravity of the human body in a picture.</translation>
+    </message>
+    <message>
+        <source>計算結果はおおよその目安です。本プログラムの使用により生じた損害について、作者は責任を負いません。</source>
+        <translation>The results are rough estimates only. The author accepts no liability for any damage arising from the use of this program.</translation>
+    </message>
+</context>
+<context>
+    <name>pondera::Information</name>
+    <message>
+        <source>使用方法</source>
+        <translation>How to use</translation>
+    </message>
+    <message>
+        <source>１．新規に解析する写真を追加するとき</source>
+        <translation>1. To add a new photograph to analyse</translation>
+    </message>
+    <message>
+        <source>（１）「Project」&#x3000;→&#x3000;「New」を実行します。</source>
+        <translation>(1) Choose &quot;Project&quot; → &quot;New&quot;.</translation>
+    </message>
+    <message>
+        <source>（２）「Picture」&#x3000;→&#x3000;「Load Picture」を実行して、写真を読み込みます。</source>
+        <translation>(2) Choose &quot;Picture&quot; → &quot;Load Picture&quot; and load the photograph.</translation>
+    </message>
+    <message>
+        <source>（３）「Male」または「Female」をチェックして、性別を入力します。</source>
+        <translation>(3) Check &quot;Male&quot; or &quot;Female&quot; to enter the sex.</translation>
+    </message>
+    <message>
+        <source>（４）LandMarkの左横の○印をチェックして、入力するLandMarkを選択します。</source>
+        <translation>(4) Check the ○ left of a LandMark to choose the LandMark to enter.</translation>
+    </message>
+    <message>
+        <source>２．既に解析しているデータを読み込むとき</source>
+        <translation>2. To load data analysed before</translation>
+    </message>
+    <message>
+        <source>（１）「Load」を実行して、読み込むデータを選択します。</source>
+        <translation>(1) Choose &quot;Load&quot; and select the data to load.</translation>
+    </message>
+    <message>
+        <source>３．終了するとき</source>
+        <translation>3. To quit</translation>
+    </message>
+    <message>
+        <source>（１）「Quit」を実行します。</source>
+        <translation>(1) Choose &quot;Quit&quot;.</translation>
+    </message>
+    <message>
+        <source>注意</source>
+        <translation>Notes</translation>
+    </message>
+    <message>
+        <source>１．データファイルは、PONDERA2D_2010.xlsに保存されます。</source>
+        <translation>1. The data are saved in PONDERA2D_2010.xls.</translation>
+    </message>
+    <message>
+        <source>IDシート</source>
+        <translation>ID sheet</translation>
+    </message>
+    <message>
+        <source>性別、画像ファイル名、メモ、重心が記録されます。</source>
+        <translation>sex, picture file name, memo and centre of gravity.</translation>
+    </message>
+    <message>
+        <source>LANDMARKシート</source>
+        <translation>LANDMARK sheet</translation>
+    </message>
+    <message>
+        <source>LandMarkデータが保存されます。</source>
+        <translation>LandMark data are saved.</translation>
+    </message>
+    <message>
+        <source>COGSシート</source>
+        <translation>COGS sheet</translation>
+    </message>
+    <message>
+        <source>セグメントデータが保存されます。</source>
+        <translation>segment data are saved.</translation>
+    </message>
+    <message>
+        <source>２．LANDMARKの構成</source>
+        <translation>2. The LANDMARKs</translation>
+    </message>
+    <message>
+        <source>  頭頂、顎、胸骨、恥骨</source>
+        <translation>  Vertex, chin, sternum, pubis</translation>
+    </message>
+    <message>
+        <source>  右肩関節、右肘関節、右手関節、右指</source>
+        <translation>  R shoulder, R elbow, R wrist, R finger</translation>
+    </message>
+    <message>
+        <source>  左肩関節、左肘関節、左手関節、左指</source>
+        <translation>  L shoulder, L elbow, L wrist, L finger</translation>
+    </message>
+    <message>
+        <source>  右股関節、右膝関節、右足関節、右踵、右足</source>
+        <translation>  R hip, R knee, R ankle, R heel, R toe</translation>
+    </message>
+    <message>
+        <source>  左股関節、左膝関節、左足関節、左踵、左足</source>
+        <translation>  L hip, L knee, L ankle, L heel, L toe</translation>
+    </message>
+    <message>
+        <source>３．SEGMENTの構成とLANDMARK</source>
+        <translation>3. The SEGMENTs and their LANDMARKs</translation>
+    </message>
+    <message>
+        <source>%1－%2</source>
+        <translation>%1 - %2</translation>
+    </message>
+    <message>
+        <source>係数の出典：松井秀治（1958）</source>
+        <translation>Coefficients from: Matsui, H. (1958)</translation>
+    </message>
+    <message>
+        <source>                男性                 女性</source>
+        <translation>                Male                Female</translation>
+    </message>
+    <message>
+        <source>          質量比  重心位置      質量比  重心位置</source>
+        <translation>           Mass     COG         Mass     COG</translation>
+    </message>
+    <message>
+        <source>４．座標系</source>
+        <translation>4. Coordinate system</translation>
+    </message>
+    <message>
+        <source>画像データの左下端が原点（0,0）です。</source>
+        <translation>The origin (0,0) is the bottom-left corner of the picture.</translation>
+    </message>
+    <message>
+        <source>横－ｘ軸</source>
+        <translation>Horizontal - x axis</translation>
+    </message>
+    <message>
+        <source>縦－ｚ軸</source>
+        <translation>Vertical - z axis</translation>
+    </message>
+    <message>
+        <source>５．使用する画像データ</source>
+        <translation>5. Pictures to use</translation>
+    </message>
+    <message>
+        <source>ビットマップ形式またはJPEG形式のファイルをご使用ください。</source>
+        <translation>Please use bitmap or JPEG files.</translation>
+    </message>
+    <message>
+        <source>６４０×４８０ピクセルの画像が最適です。</source>
+        <translation>Pictures of 640 × 480 pixels suit best.</translation>
+    </message>
+    <message>
+        <source>６．計算方法</source>
+        <translation>6. Method</translation>
+    </message>
+    <message>
+        <source>（１）各LandMark座標入力</source>
+        <translation>(1) Enter the coordinates of each LandMark</translation>
+    </message>
+    <message>
+        <source>（２）各SEGMENTの近位端LandMark座標と遠位端LandMark座標を検索</source>
+        <translation>(2) Look up each SEGMENT&apos;s proximal and distal LandMark coordinates</translation>
+    </message>
+    <message>
+        <source>（３）各SEGMENTの重心座標を計算</source>
+        <translation>(3) Compute each SEGMENT&apos;s centre of gravity</translation>
+    </message>
+    <message>
+        <source>（４）各SEGMENTの重心座標から全体の重心座標を計算</source>
+        <translation>(4) Compute the whole body&apos;s centre of gravity from the SEGMENTs&apos;</translation>
+    </message>
+    <message>
+        <source>（５）計算式</source>
+        <translation>(5) Formulas</translation>
+    </message>
+    <message>
+        <source>m(i)     ：各セグメントの相対的質量</source>
+        <translation>m(i)     : relative mass of each segment</translation>
+    </message>
+    <message>
+        <source>x(i),z(i)：各セグメントの相対的重心位置</source>
+        <translation>x(i),z(i): relative centre of gravity of each segment</translation>
+    </message>
+    <message>
+        <source>７．精度</source>
+        <translation>7. Accuracy</translation>
+    </message>
+    <message>
+        <source>①各セグメントの相対的質量(*)</source>
+        <translation>① the relative masses of the segments (*)</translation>
+    </message>
+    <message>
+        <source>②各セグメントの相対的重心位置(*)</source>
+        <translation>② the relative centres of gravity of the segments (*)</translation>
+    </message>
+    <message>
+        <source>③画像のゆがみ（レンズ特性、撮影方法）</source>
+        <translation>③ distortion of the picture (lens, way of shooting)</translation>
+    </message>
+    <message>
+        <source>④マウスによるLandMark座標入力</source>
+        <translation>④ entering the LandMark coordinates with the mouse</translation>
+    </message>
+    <message>
+        <source>に依存します。</source>
+        <translation>decide the accuracy.</translation>
+    </message>
+    <message>
+        <source>あまり精度が良いものではありません。</source>
+        <translation>It is not very accurate,</translation>
+    </message>
+    <message>
+        <source>しかし、おおよその重心位置を知ることができます。</source>
+        <translation>but it shows roughly where the centre of gravity lies.</translation>
+    </message>
+    <message>
+        <source>(*)松井秀治（1958）</source>
+        <translation>(*)Matsui (1958)</translation>
+    </message>
+</context>
+<context>
+    <name>pondera::ModelNames</name>
+    <message>
+        <source>重心</source>
+        <comment>landmark</comment>
+        <translation>COG</translation>
+    </message>
+    <message>
+        <source>頭頂</source>
+        <comment>landmark</comment>
+        <translation>Vertex</translation>
+    </message>
+    <message>
+        <source>顎</source>
+        <comment>landmark</comment>
+        <translation>Chin</translation>
+    </message>
+    <message>
+        <source>胸骨</source>
+        <comment>landmark</comment>
+        <translation>Sternum</translation>
+    </message>
+    <message>
+        <source>恥骨</source>
+        <comment>landmark</comment>
+        <translation>Pubis</translation>
+    </message>
+    <message>
+        <source>右肩関節</source>
+        <comment>landmark</comment>
+        <translation>R shoulder</translation>
+    </message>
+    <message>
+        <source>右肘関節</source>
+        <comment>landmark</comment>
+        <translation>R elbow</translation>
+    </message>
+    <message>
+        <source>右手関節</source>
+        <comment>landmark</comment>
+        <translation>R wrist</translation>
+    </message>
+    <message>
+        <source>右指</source>
+        <comment>landmark</comment>
+        <translation>R finger</translation>
+    </message>
+    <message>
+        <source>左肩関節</source>
+        <comment>landmark</comment>
+        <translation>L shoulder</translation>
+    </message>
+    <message>
+        <source>左肘関節</source>
+        <comment>landmark</comment>
+        <translation>L elbow</translation>
+    </message>
+    <message>
+        <source>左手関節</source>
+        <comment>landmark</comment>
+        <translation>L wrist</translation>
+    </message>
+    <message>
+        <source>左指</source>
+        <comment>landmark</comment>
+        <translation>L finger</translation>
+    </message>
+    <message>
+        <source>右股関節</source>
+        <comment>landmark</comment>
+        <translation>R hip</translation>
+    </message>
+    <message>
+        <source>右膝関節</source>
+        <comment>landmark</comment>
+        <translation>R knee</translation>
+    </message>
+    <message>
+        <source>右足関節</source>
+        <comment>landmark</comment>
+        <translation>R ankle</translation>
+    </message>
+    <message>
+        <source>右踵</source>
+        <comment>landmark</comment>
+        <translation>R heel</translation>
+    </message>
+    <message>
+        <source>右足</source>
+        <comment>landmark</comment>
+        <translation>R toe</translation>
+    </message>
+    <message>
+        <source>左股関節</source>
+        <comment>landmark</comment>
+        <translation>L hip</translation>
+    </message>
+    <message>
+        <source>左膝関節</source>
+        <comment>landmark</comment>
+        <translation>L knee</translation>
+    </message>
+    <message>
+        <source>左足関節</source>
+        <comment>landmark</comment>
+        <translation>L ankle</translation>
+    </message>
+    <message>
+        <source>左踵</source>
+        <comment>landmark</comment>
+        <translation>L heel</translation>
+    </message>
+    <message>
+        <source>左足</source>
+        <comment>landmark</comment>
+        <translation>L toe</translation>
+    </message>
+    <message>
+        <source>頭</source>
+        <comment>segment</comment>
+        <translation>Head</translation>
+    </message>
+    <message>
+        <source>頸</source>
+        <comment>segment</comment>
+        <translation>Neck</translation>
+    </message>
+    <message>
+        <source>体幹</source>
+        <comment>segment</comment>
+        <translation>Trunk</translation>
+    </message>
+    <message>
+        <source>右上腕</source>
+        <comment>segment</comment>
+        <translation>R upper arm</translation>
+    </message>
+    <message>
+        <source>右前腕</source>
+        <comment>segment</comment>
+        <translation>R forearm</translation>
+    </message>
+    <message>
+        <source>右手</source>
+        <comment>segment</comment>
+        <translation>R hand</translation>
+    </message>
+    <message>
+        <source>左上腕</source>
+        <comment>segment</comment>
+        <translation>L upper arm</translation>
+    </message>
+    <message>
+        <source>左前腕</source>
+        <comment>segment</comment>
+        <translation>L forearm</translation>
+    </message>
+    <message>
+        <source>左手</source>
+        <comment>segment</comment>
+        <translation>L hand</translation>
+    </message>
+    <message>
+        <source>右大腿</source>
+        <comment>segment</comment>
+        <translation>R thigh</translation>
+    </message>
+    <message>
+        <source>右下腿</source>
+        <comment>segment</comment>
+        <translation>R lower leg</translation>
+    </message>
+    <message>
+        <source>右足</source>
+        <comment>segment</comment>
+        <translation>R foot</translation>
+    </message>
+    <message>
+        <source>左大腿</source>
+        <comment>segment</comment>
+        <translation>L thigh</translation>
+    </message>
+    <message>
+        <source>左下腿</source>
+        <comment>segment</comment>
+        <translation>L lower leg</translation>
+    </message>
+    <message>
+        <source>左足</source>
+        <comment>segment</comment>
+        <translation>L foot</translation>
+    </message>
+    <message>
+        <source>上腕</source>
+        <comment>segment</comment>
+        <translation>Up. arm</translation>
+    </message>
+    <message>
+        <source>前腕</source>
+        <comment>segment</comment>
+        <translation>Forearm</translation>
+    </message>
+    <message>
+        <source>手</source>
+        <comment>segment</comment>
+        <translation>Hand</translation>
+    </message>
+    <message>
+        <source>大腿</source>
+        <comment>segment</comment>
+        <translation>Thigh</translation>
+    </message>
+    <message>
+        <source>下腿</source>
+        <comment>segment</comment>
+        <translation>Low. leg</translation>
+    </message>
+    <message>
+        <source>足</source>
+        <comment>segment</comment>
+        <translation>Foot</translation>
+    </message>
+</context>
+<context>
+    <name>pondera::StartOptions</name>
+    <message>
+        <source>このフォルダには書き込めないため、記録を保存できません:
+%1
+
+書き込めるフォルダで起動してください。例えば:
+%2
+(pondera2d --documents はこのフォルダを作って、そこで起動します)</source>
+        <translation>This folder is not writable, so the records cannot be saved here:
+%1
+
+Start Pondera2D in a folder you can write to, for example:
+%2
+(pondera2d --documents creates this folder and starts there)</translation>
+    </message>
+    <message>
+        <source>フォルダを作成できないため、起動できません:
+%1</source>
+        <translation>The folder cannot be created, so Pondera2D cannot start:
+%1</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,55 @@
+#include "store/platform/system.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "model/error.h"
+#include "store/platform/files.h"
+
+namespace pondera::store {
+
+std::string currentDirectory() {
+    std::string buf(4096, '\0');
+    while (::getcwd(buf.data(), buf.size()) == nullptr) {
+        const int e = errno;
+        if (e != ERANGE)
+            throw Error(errorNumberForErrno(e),
+                        "Cannot read the current directory \".\": " + errnoText(e));
+        buf.resize(buf.size() * 2);
+    }
+    buf.resize(std::strlen(buf.c_str()));
+    return buf;
+}
+
+std::string userName() {
+    if (const passwd *pw = ::getpwuid(::getuid()); pw && pw->pw_name) return pw->pw_name;
+    if (const char *u = std::getenv("USER")) return u;
+    return "user";
+}
+
+std::string hostName() {
+    char buf[256] = {};
+    if (::gethostname(buf, sizeof buf - 1) != 0) return "localhost";
+    return buf;
+}
+
+std::string homeDirectory() {
+    if (const char *h = std::getenv("HOME"); h && *h) return h;
+    if (const passwd *pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
+    return "/";
+}
+
+std::string localTimeText(const char *format) {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    char buf[64] = {};
+    if (::localtime_r(&now, &tm)) std::strftime(buf, sizeof buf, format, &tm);
+    return buf;
+}
+
+}  // namespace pondera::store

@@ -1,0 +1,65 @@
+// The embedded engine: reads a file, tells a compound file from an OOXML package by its first
+// bytes, and hands out workbooks.
+#include <cstring>
+
+#include "model/error.h"
+#include "store/platform/files.h"
+#include "store/xls/bytes.h"
+#include "store/xls/cfb.h"
+#include "store/xls/xls_workbook.h"
+
+namespace pondera::store {
+
+namespace {
+
+// The whole file, refusing what is not a regular file before reading a byte of it.
+Buffer readWorkbookFile(const std::string &path, FileIdentity &identity) {
+    InputFile in(path);
+    if (in.error() != 0)
+        throw Error(kErrWorkbookOpen,
+                    "The workbook cannot be opened: " + path + ": " + errnoText(in.error()) + ".");
+    if (!in.isRegular()) malformed(path + " is not a regular file");
+    identity = in.identity();
+    Buffer bytes(static_cast<size_t>(in.size()));
+    bytes.resize(in.read(bytes.data(), bytes.size()));
+    if (in.error() != 0) malformed(path + ": " + errnoText(in.error()));
+    return bytes;
+}
+
+bool isOoxmlPackage(const Buffer &bytes) {
+    return bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K' && bytes[2] == 3 &&
+           bytes[3] == 4;
+}
+
+class XlsEngine final : public WorkbookEngine {
+  public:
+    std::unique_ptr<Workbook> open(const std::string &path) override {
+        FileIdentity identity;
+        Buffer bytes = readWorkbookFile(path, identity);
+        auto book = std::make_unique<XlsWorkbook>();
+        if (bytes.size() >= 8 && std::memcmp(bytes.data(), kCfbSignature, 8) == 0)
+            book->loadCompoundFile(std::move(bytes));
+        else if (isOoxmlPackage(bytes))
+            book->loadOoxml(bytes);
+        else if (bytes.empty())
+            malformed(path + " is empty");
+        else
+            malformed(path + " is not an Excel workbook");
+        book->setSource(path, identity);
+        return book;
+    }
+
+    std::unique_ptr<Workbook> create() override { return std::make_unique<XlsWorkbook>(); }
+
+    void removeInterruptedSaves(const std::string &path) override {
+        store::removeInterruptedSaves(path);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<WorkbookEngine> makeWorkbookEngine() {
+    return std::make_unique<XlsEngine>();
+}
+
+}  // namespace pondera::store

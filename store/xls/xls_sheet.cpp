@@ -1,0 +1,218 @@
+// The in-memory workbook model: cells of a sheet, sheet names, the string pool.
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+#include "model/error.h"
+#include "store/xls/packed_cell.h"
+#include "store/xls/sheet_rules.h"
+#include "store/xls/xls_workbook.h"
+
+namespace pondera::store {
+
+namespace {
+
+auto findCol(const std::vector<PackedCell> &cells, uint8_t col) {
+    return std::lower_bound(cells.begin(), cells.end(), col,
+                            [](const PackedCell &p, uint8_t v) { return p.col < v; });
+}
+
+// Packs a number written as Integer or Single in that width when it fits, else as a double.
+void packNumber(PackedCell &p, const CellValue &value) {
+    using K = CellValue::Kind;
+    if (value.kind == K::Integer && value.number >= -32768 && value.number <= 32767 &&
+        value.number == std::trunc(value.number)) {
+        p.kind = kInt;
+        p.lo = static_cast<uint32_t>(static_cast<int32_t>(value.number));
+    } else if (value.kind == K::Single &&
+               !(std::isfinite(value.number) && std::fabs(value.number) > FLT_MAX)) {
+        setSingle(p, static_cast<float>(value.number));
+    } else {
+        // A value built by hand may not fit its width: keep it as the number it is.
+        setNumber(p, value.number);
+    }
+}
+
+}  // namespace
+
+// ---- sheets ----
+
+void XlsSheet::setName(const std::string &name) {
+    const std::string problem = sheetNameProblem(name);
+    if (!problem.empty())
+        throw Error(kErrFileAccess, "Cannot name the sheet \"" + name + "\": " + problem + ".");
+    if (book_.nameTaken(name, this))
+        throw Error(kErrFileAccess,
+                    "Cannot name the sheet \"" + name + "\": another sheet has that name.");
+    name_ = name;
+}
+
+CellValue XlsSheet::cell(int32_t row, int32_t col) const {
+    checkGrid(row, col);
+    const auto r = static_cast<uint32_t>(row - 1);
+    if (r >= rows_.size()) return {};
+    const auto &cells = rows_[r];
+    const auto c = static_cast<uint8_t>(col - 1);
+    const auto it = findCol(cells, c);
+    if (it == cells.end() || it->col != c) return {};
+    switch (it->kind) {
+        case kInt:
+            return CellValue::integer(static_cast<int16_t>(it->lo));
+        case kSingle:
+            return CellValue::single(packedSingle(*it));
+        case kDouble:
+            return CellValue::real(packedDouble(*it));
+        case kText:
+            return CellValue::str(book_.text(it->lo));
+        case kBool:
+            return CellValue::boolean(it->lo != 0);
+        case kErr:
+            return CellValue::error(static_cast<uint8_t>(it->lo));
+        default:
+            return {};
+    }
+}
+
+void XlsSheet::forEachCell(const CellVisitor &f) const {
+    for (size_t r = 0; r < rows_.size(); ++r)
+        for (const PackedCell &c : rows_[r]) {
+            if (c.kind == kBlankFmt) continue;
+            const auto row = static_cast<int32_t>(r + 1), col = static_cast<int32_t>(c.col + 1);
+            f(row, col, cell(row, col));
+        }
+}
+
+PackedCell &XlsSheet::slot(uint32_t row, uint8_t col) {
+    if (row >= rows_.size()) rows_.resize(row + 1);
+    auto &cells = rows_[row];
+    if (cells.empty() || cells.back().col < col) {
+        cells.push_back({col, kBlankFmt, biff::kDefaultCellXf, 0, 0});
+        return cells.back();
+    }
+    const auto it = findCol(cells, col);
+    if (it != cells.end() && it->col == col) return cells[static_cast<size_t>(it - cells.begin())];
+    return *cells.insert(it, {col, kBlankFmt, biff::kDefaultCellXf, 0, 0});
+}
+
+void XlsSheet::erase(uint32_t row, uint8_t col) {
+    if (row >= rows_.size()) return;
+    auto &cells = rows_[row];
+    const auto it = findCol(cells, col);
+    if (it == cells.end() || it->col != col) return;
+    PackedCell &c = cells[static_cast<size_t>(it - cells.begin())];
+    if (c.xf != biff::kDefaultCellXf) {
+        c.kind = kBlankFmt;  // clearing a value keeps the cell's format
+        c.lo = c.hi = 0;
+    } else {
+        cells.erase(it);
+    }
+}
+
+void XlsSheet::takeOver() {
+    ours_ = true;
+    rawSize_ = 0;
+    rawSstRefs_ = 0;
+    book_.releaseStreamIfUnused();
+}
+
+void XlsSheet::setCell(int32_t row, int32_t col, const CellValue &value) {
+    checkGrid(row, col);
+    if (!ours_) takeOver();
+    const auto r = static_cast<uint32_t>(row - 1);
+    const auto c = static_cast<uint8_t>(col - 1);
+    using K = CellValue::Kind;
+    if (value.kind == K::Empty || (value.kind == K::Text && value.text.empty())) {
+        erase(r, c);
+        return;
+    }
+    const uint32_t textIndex = value.kind == K::Text ? book_.intern(value.text) : 0;
+    PackedCell &p = slot(r, c);
+    p.hi = 0;
+    switch (value.kind) {
+        case K::Integer:
+        case K::Single:
+        case K::Double:
+            packNumber(p, value);
+            break;
+        case K::Text:
+            setText(p, textIndex);
+            break;
+        case K::Boolean:
+            p.kind = kBool;
+            p.lo = value.number != 0;
+            break;
+        case K::Error:
+            p.kind = kErr;
+            p.lo = value.number >= 0 && value.number <= 255 ? static_cast<uint8_t>(value.number)
+                                                            : 0x0F;  // #VALUE!
+            break;
+        case K::Empty:
+            break;
+    }
+}
+
+// ---- the workbook ----
+
+bool XlsWorkbook::nameTaken(const std::string &name, const XlsSheet *except) const {
+    for (const auto &s : sheets_)
+        if (s.get() != except && sameSheetName(s->name_, name)) return true;
+    return false;
+}
+
+XlsSheet &XlsWorkbook::appendSheet(std::string name) {
+    uint16_t id = 1;
+    for (const auto &s : sheets_)
+        id = std::max<uint16_t>(id, static_cast<uint16_t>(s->tabId_ + 1));
+    sheets_.push_back(std::make_unique<XlsSheet>(*this, std::move(name)));
+    sheets_.back()->tabId_ = id;
+    return *sheets_.back();
+}
+
+Worksheet &XlsWorkbook::sheet(const std::string &name) {
+    for (const auto &s : sheets_)
+        if (s->isWorksheet_ && sameSheetName(s->name_, name)) return *s;
+    throw Error(kErrSubscript,
+                "Subscript out of range: the workbook has no sheet \"" + name + "\".");
+}
+
+Worksheet &XlsWorkbook::addSheet() {
+    if (sheets_.size() >= 0x7FFF) throw Error(kErrFileAccess, "The workbook has too many sheets.");
+    for (int n = 1;; ++n) {
+        std::string name = "Sheet" + std::to_string(n);
+        if (!nameTaken(name, nullptr)) return appendSheet(name);
+    }
+}
+
+uint32_t XlsWorkbook::intern(const std::string &text) {
+    if (stringIndex_.empty() && !strings_.empty()) {
+        stringIndex_.reserve(strings_.size());
+        for (uint32_t i = 0; i < strings_.size(); ++i)
+            stringIndex_.emplace(strings_[i], i);
+    }
+    auto [it, added] = stringIndex_.emplace(text, static_cast<uint32_t>(strings_.size()));
+    if (added) strings_.push_back(text);
+    return it->second;
+}
+
+void XlsWorkbook::setSource(const std::string &path, const FileIdentity &identity) {
+    haveSource_ = true;
+    sourcePath_ = path;
+    sourceDev_ = identity.device;
+    sourceIno_ = identity.inode;
+}
+
+void XlsWorkbook::releaseStreamIfUnused() {
+    for (const auto &s : sheets_)
+        if (!s->ours_) return;
+    backing_.reset();
+    stream_ = {};
+}
+
+bool XlsWorkbook::needsKeeping() const {
+    if (sourceLossy_) return true;
+    for (const auto &s : sheets_)
+        if (s->ours_ && s->lossy_) return true;
+    return false;
+}
+
+}  // namespace pondera::store

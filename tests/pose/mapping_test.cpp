@@ -1,0 +1,147 @@
+// The mapping from network points to landmarks, on hand-made network outputs.
+#include <gtest/gtest.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include "pose/LandmarkMapping.h"
+
+namespace {
+
+using pose::NetworkPose;
+
+// A standing person facing the camera, 200 px tall: every point distinct, all clearly visible.
+NetworkPose standing() {
+    NetworkPose p;
+    p.personFound = true;
+    p.poseFlag = 1;
+    for (int i = 0; i < pose::kBodyPoints; ++i)
+        p.points[i] = {{float(3 * i), float(500 + i)}, 0.95f};
+    auto at = [&](int i, float x, float y) { p.points[i].pos = {x, y}; };
+    at(pose::kRightEye, 95, 140), at(pose::kLeftEye, 105, 140);
+    at(pose::kRightEar, 90, 145), at(pose::kLeftEar, 110, 145);
+    at(pose::kMouthRight, 97, 154), at(pose::kMouthLeft, 103, 154);
+    at(pose::kRightShoulder, 80, 175), at(pose::kLeftShoulder, 120, 175);
+    at(pose::kRightHip, 88, 240), at(pose::kLeftHip, 112, 240);
+    at(pose::kRightWrist, 70, 240), at(pose::kRightPinky, 68, 250), at(pose::kRightIndex, 72, 252);
+    at(pose::kLeftWrist, 130, 240), at(pose::kLeftPinky, 132, 248), at(pose::kLeftIndex, 128, 250);
+    return p;
+}
+
+// A head-shaped disk on a neck and trunk, as the segmentation would show the person above.
+cv::Mat headMask(int headTop) {
+    cv::Mat m = cv::Mat::zeros(400, 300, CV_8U);
+    const int radius = 18;
+    cv::circle(m, {100, headTop + radius}, radius, cv::Scalar(255), cv::FILLED);
+    cv::rectangle(m, cv::Rect(92, headTop + radius, 16, 40), cv::Scalar(255), cv::FILLED);
+    cv::rectangle(m, cv::Rect(78, 170, 44, 80), cv::Scalar(255), cv::FILLED);
+    return m;
+}
+
+void expectNear(cv::Point2f got, cv::Point2f want, float tolerance, const char *what) {
+    EXPECT_NEAR(got.x, want.x, tolerance) << what;
+    EXPECT_NEAR(got.y, want.y, tolerance) << what;
+}
+
+TEST(Mapping, TableCoversEveryLandmarkOnce) {
+    std::array<int, pose::kLandmarkCount> seen{};
+    for (const auto &e : pose::kLandmarkTable) {
+        ASSERT_GE(e.landmark, 0);
+        ASSERT_LT(e.landmark, pose::kLandmarkCount);
+        ++seen[e.landmark];
+    }
+    for (int i = 0; i < pose::kLandmarkCount; ++i)
+        EXPECT_EQ(seen[i], 1) << "landmark " << i;
+}
+
+// The subject's right side is the network's even points; a swap would mirror the whole body.
+TEST(Mapping, DirectLandmarksTakeTheirNetworkPointOnTheSubjectsSide) {
+    const NetworkPose p = standing();
+    const auto lm = pose::mapToLandmarks(p);
+    const std::pair<int, int> direct[] = {
+        {4, 12},  {5, 14},  {6, 16},  {8, 11},  {9, 13},  {10, 15}, {12, 24}, {13, 26},
+        {14, 28}, {15, 30}, {16, 32}, {17, 23}, {18, 25}, {19, 27}, {20, 29}, {21, 31}};
+    for (auto [landmark, point] : direct) {
+        SCOPED_TRACE("landmark " + std::to_string(landmark));
+        EXPECT_EQ(lm[landmark].pos, p.points[point].pos);
+        EXPECT_FALSE(lm[landmark].derived);
+        EXPECT_FALSE(lm[landmark].needsCheck);
+        EXPECT_FLOAT_EQ(lm[landmark].confidence, 0.95f);
+    }
+}
+
+TEST(Mapping, DerivedLandmarksFollowTheirRules) {
+    NetworkPose p = standing();
+    p.segmentation.map = headMask(110);
+    const auto lm = pose::mapToLandmarks(p);
+    expectNear(lm[2].pos, {100, 175}, 1e-4f, "sternum: mid-shoulder");
+    expectNear(lm[3].pos, {100, 240}, 1e-4f, "pubis: mid-hip");
+    // mid-mouth (100, 154) + 0.55 * ((100, 154) - mid-eye (100, 140))
+    expectNear(lm[1].pos, {100, 154 + 0.55f * 14}, 1e-4f, "chin");
+    // knuckles' midpoint (70, 251) + 1 * ((70, 251) - wrist (70, 240))
+    expectNear(lm[7].pos, {70, 262}, 1e-4f, "right finger");
+    expectNear(lm[11].pos, {130, 258}, 1e-4f, "left finger");
+    expectNear(lm[0].pos, {100, 110}, 1.0f, "vertex at the top of the head disk");
+    for (int i : {0, 1, 2, 3, 7, 11}) {
+        EXPECT_TRUE(lm[i].derived) << i;
+        EXPECT_TRUE(lm[i].needsCheck) << i;
+    }
+}
+
+TEST(Mapping, VertexFollowsATiltedHeadAndStopsAtTheFirstGap) {
+    NetworkPose p = standing();
+    cv::Mat mask = headMask(110);
+    // A ball held above the head, separated from the hair by a gap: not part of the head.
+    cv::circle(mask, {100, 70}, 15, cv::Scalar(255), cv::FILLED);
+    p.segmentation.map = mask;
+    expectNear(pose::mapToLandmarks(p)[0].pos, {100, 110}, 1.0f, "vertex below the ball");
+
+    // Head and body leaning 30 degrees to the picture's right about the mid-shoulder point.
+    const cv::Point2f pivot(100, 175);
+    const cv::Mat turn = cv::getRotationMatrix2D(pivot, -30, 1.0);
+    cv::Mat turned;
+    cv::warpAffine(headMask(110), turned, turn, mask.size(), cv::INTER_NEAREST);
+    auto rotate = [&](cv::Point2f q) {
+        return cv::Point2f(float(turn.at<double>(0, 0) * q.x + turn.at<double>(0, 1) * q.y +
+                                 turn.at<double>(0, 2)),
+                           float(turn.at<double>(1, 0) * q.x + turn.at<double>(1, 1) * q.y +
+                                 turn.at<double>(1, 2)));
+    };
+    for (auto &pt : p.points)
+        pt.pos = rotate(pt.pos);
+    p.segmentation.map = turned;
+    expectNear(pose::mapToLandmarks(p)[0].pos, rotate({100, 110}), 1.5f,
+               "vertex of the tilted head");
+}
+
+TEST(Mapping, VertexWithoutSegmentationIsPlacedAboveTheEarsAtLowerConfidence) {
+    NetworkPose p = standing();
+    const auto lm = pose::mapToLandmarks(p);
+    // mid-ear (100, 145) + 0.7 * ((100, 145) - mid-shoulder (100, 175))
+    expectNear(lm[0].pos, {100, 145 - 0.7f * 30}, 1e-4f, "fallback vertex");
+    EXPECT_FLOAT_EQ(lm[0].confidence, 0.95f * pose::kFallbackConfidenceFactor);
+}
+
+TEST(Mapping, ConfidenceIsTheWeakestSourcePoint) {
+    NetworkPose p = standing();
+    p.points[pose::kLeftAnkle].visibility = 0.6f;
+    p.points[pose::kRightIndex].visibility = 0.3f;
+    p.points[pose::kLeftShoulder].visibility = 0.85f;
+    const auto lm = pose::mapToLandmarks(p);
+    EXPECT_FLOAT_EQ(lm[19].confidence, 0.6f);
+    EXPECT_TRUE(lm[19].needsCheck) << "a direct landmark below the check threshold";
+    EXPECT_FALSE(lm[19].derived);
+    EXPECT_FLOAT_EQ(lm[7].confidence, 0.3f) << "finger from an uncertain index knuckle";
+    EXPECT_FLOAT_EQ(lm[2].confidence, 0.85f) << "sternum from the weaker shoulder";
+    EXPECT_FLOAT_EQ(lm[8].confidence, 0.85f);
+    EXPECT_FALSE(lm[8].needsCheck);
+}
+
+TEST(Mapping, ModelFrameFlipsYInThePictureArea) {
+    // The area is at least 481 pixels high; larger pictures get one row more than they have.
+    EXPECT_FLOAT_EQ(pose::toModelFrame({100, 200}, 480).z, 281);
+    EXPECT_FLOAT_EQ(pose::toModelFrame({100, 0}, 300).z, 481);
+    EXPECT_FLOAT_EQ(pose::toModelFrame({100, 200}, 3024).z, 3025 - 200);
+    EXPECT_FLOAT_EQ(pose::toModelFrame({12.5f, 0}, 3024).x, 12.5f);
+}
+
+}  // namespace

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace pondera::tool {
+
+struct DetectOptions {
+    std::vector<std::string> photos;
+    std::string intoWorkbook;  // empty: print only
+    int sex = -1;              // 0 or 1 with intoWorkbook
+};
+
+// `detect`: finds the 22 landmarks on every photo with the pose network and prints them in the
+// model frame with both sexes' body centre of gravity, one CSV row per photo after a header; with a
+// workbook, also appends one record per photo through the record store. Photos that cannot be read
+// or show no person are reported on `err` and skipped. Returns the exit status: 0 when every photo
+// gave a row, 1 otherwise. Throws pondera::Error when the network or the workbook cannot be used.
+int detectLandmarks(const DetectOptions &options, std::ostream &out, std::ostream &err);
+
+}  // namespace pondera::tool
