@@ -1,5 +1,6 @@
 // Aids to digitizing in the real main window: the status bar, the landmark guide and the offer
 // to copy a demonstration record before changing it. Values are read back through the store.
+#include <QAction>
 #include <QDir>
 #include <QHelpEvent>
 #include <QLabel>
@@ -7,8 +8,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUndoStack>
 #include <memory>
 
 #include "app/FormMain.h"
@@ -16,8 +19,10 @@
 #include "app/ModuleMain.h"
 #include "app/PictureBox.h"
 #include "app/StatusPanel.h"
+#include "model/ClassSEGMENT.h"
 #include "model/EnglishNames.h"
 #include "model/demo_landmarks.h"
+#include "store/xls/workbook_engine.h"
 
 using namespace pondera;
 
@@ -32,12 +37,43 @@ std::pair<float, float> storedLandMark(ClassEXCEL &store, int16_t code, int16_t 
     return value;
 }
 
+// Everything of the record shown that the store holds, read back through it.
+struct RecordCells {
+    std::array<std::pair<float, float>, 22> landMarks{};
+    int16_t sex = 0;
+    std::string picture, memo;
+    bool operator==(const RecordCells &) const = default;
+};
+
+RecordCells cellsOf(ClassEXCEL &store) {
+    RecordCells cells;
+    for (int16_t i = 0; i < 22; ++i)
+        cells.landMarks[static_cast<size_t>(i)] = {store.GetLandMarkX(i), store.GetLandMarkZ(i)};
+    cells.sex = store.GetCurSex();
+    cells.picture = store.GetCurPictureName();
+    cells.memo = store.GetCurMemo();
+    return cells;
+}
+
+// A move of the pointer over the picture with the left button held.
+void dragMove(QWidget *picture, QPoint at) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), picture->mapToGlobal(QPointF(at)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(picture, &move);
+}
+
 }  // namespace
 
 class DigitizeTest : public QObject {
     Q_OBJECT
   private slots:
+    void initTestCase() {
+        // Preferences go to a folder of the test's own, never the user's.
+        QVERIFY(settingsDir_.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
+    }
     void init() {
+        QSettings(QStringLiteral("Pondera2D"), QStringLiteral("pondera2d")).clear();
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(dir_->isValid());
         QVERIFY(QDir::setCurrent(dir_->path()));
@@ -206,7 +242,192 @@ class DigitizeTest : public QObject {
         QCOMPARE(LandmarkGuide::Caption(22), QString());
     }
 
+    // A press, moves with the button held and the release: the value boxes follow the pointer,
+    // the record gets the press and then only the final position, and one undo step takes the
+    // landmark back to where it was before the press.
+    void dragStoresTheEndAndUndoesInOneStep() {
+        form_->New_Click();
+        ClassEXCEL &store = *form_->Excel();
+        QTest::mouseClick(form_->TextLandMark(3), Qt::LeftButton);
+        QCOMPARE(form_->CurLandMarkNum(), int16_t{3});
+        QWidget *picture = form_->Picture1();
+        QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(100, 200));
+        QCOMPARE(store.GetLandMarkX(3), 100.0f);
+        for (const QPoint at : {QPoint(110, 205), QPoint(130, 230), QPoint(150, 250)})
+            dragMove(picture, at);
+        QCOMPARE(form_->TextX(3)->text(), QStringLiteral("150"));
+        QCOMPARE(form_->TextZ(3)->text(), QStringLiteral("231"));
+        QCOMPARE(form_->LandMark()->GetLandMarkX(3), 150.0f);
+        QCOMPARE(store.GetLandMarkX(3), 100.0f);  // nothing written while moving
+        QCOMPARE(store.GetLandMarkZ(3), 281.0f);
+        QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(150, 250));
+        QCOMPARE(store.GetLandMarkX(3), 150.0f);
+        QCOMPARE(store.GetLandMarkZ(3), 231.0f);
+        QCOMPARE(form_->UndoStack()->count(), 1);
+        QTest::keyClick(form_.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(store.GetLandMarkX(3), 0.0f);
+        QCOMPARE(store.GetLandMarkZ(3), 0.0f);
+        QCOMPARE(form_->TextX(3)->text(), QStringLiteral("0"));
+        QTest::keyClick(form_.get(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(store.GetLandMarkX(3), 150.0f);
+        QCOMPARE(store.GetLandMarkZ(3), 231.0f);
+    }
+
+    // Every kind of edit, undone back to the record as it was shown and redone again, compared
+    // cell by cell through the store; the centres on file follow the landmarks undo wrote.
+    void undoRedoEveryKindOfEdit() {
+        form_->New_Click();
+        ClassEXCEL &store = *form_->Excel();
+        QWidget *picture = form_->Picture1();
+        std::vector<RecordCells> states{cellsOf(store)};
+        QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(10, 20));
+        states.push_back(cellsOf(store));
+        QTest::mouseClick(form_->TextLandMark(1), Qt::LeftButton);
+        QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(30, 40));
+        dragMove(picture, QPoint(35, 45));
+        QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(35, 45));
+        states.push_back(cellsOf(store));
+        QTest::keyClick(picture, Qt::Key_Right);  // picture has the focus from the press
+        QTest::keyClick(picture, Qt::Key_Up, Qt::ShiftModifier);
+        states.push_back(cellsOf(store));
+        QTest::mouseClick(form_->OptionSex(1), Qt::LeftButton);
+        states.push_back(cellsOf(store));
+        nextFile_ = dir_->filePath("DEMO/demo001.bmp");
+        form_->Load_Picture_Click();
+        states.push_back(cellsOf(store));
+        form_->TextMEMO()->setFocus();
+        QTest::keyClicks(form_->TextMEMO(), "x");
+        picture->setFocus();  // leaving the memo stores it
+        states.push_back(cellsOf(store));
+        std::array<LandMarkValue, 22> found{};
+        for (int16_t i = 0; i < 22; ++i)
+            found[static_cast<size_t>(i)] = {i, float(kDemoSetA[i].x), float(kDemoSetA[i].z)};
+        form_->SetAllLandMarks(found);
+        states.push_back(cellsOf(store));
+        for (size_t k = 1; k < states.size(); ++k)
+            QVERIFY2(!(states[k] == states[k - 1]), qPrintable(QString::number(k)));
+        QCOMPARE(form_->UndoStack()->count(), int(states.size()) - 1);
+
+        for (size_t k = states.size() - 1; k-- > 0;) {
+            form_->MenuUndo()->trigger();
+            QVERIFY2(cellsOf(store) == states[k], qPrintable(QString::number(k)));
+        }
+        QVERIFY(!form_->MenuUndo()->isEnabled());
+        for (size_t k = 1; k < states.size(); ++k) {
+            QTest::keyClick(form_.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+            QVERIFY2(cellsOf(store) == states[k], qPrintable(QString::number(k)));
+        }
+        form_->MenuUndo()->trigger();  // the automatic landmarks, as one step
+        QVERIFY(cellsOf(store) == states[states.size() - 2]);
+
+        // The centres undo stored are those of the landmarks it put back.
+        ClassLANDMARK landMarks;
+        for (int16_t i = 0; i < 22; ++i) {
+            landMarks.SetLandMarkX(i, states[states.size() - 2].landMarks[i].first);
+            landMarks.SetLandMarkZ(i, states[states.size() - 2].landMarks[i].second);
+        }
+        ClassSEGMENT segment(landMarks);
+        segment.SetSex(1);
+        segment.CalcCOGB();
+        form_->close();
+        auto book =
+            store::makeWorkbookEngine()->open(dir_->filePath("PONDERA2D_2010.xls").toStdString());
+        QCOMPARE(static_cast<float>(book->sheet("ID").cell(7, 5).number), segment.GetCOGBX());
+        QCOMPARE(static_cast<float>(book->sheet("ID").cell(7, 6).number), segment.GetCOGBZ());
+    }
+
+    void nudgeMovesByOneOrTen_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<float>("dx");
+        QTest::addColumn<float>("dz");
+        QTest::newRow("right") << int(Qt::Key_Right) << false << 1.0f << 0.0f;
+        QTest::newRow("left") << int(Qt::Key_Left) << false << -1.0f << 0.0f;
+        QTest::newRow("up is z up") << int(Qt::Key_Up) << false << 0.0f << 1.0f;
+        QTest::newRow("down") << int(Qt::Key_Down) << false << 0.0f << -1.0f;
+        QTest::newRow("Shift+right") << int(Qt::Key_Right) << true << 10.0f << 0.0f;
+        QTest::newRow("Shift+down") << int(Qt::Key_Down) << true << 0.0f << -10.0f;
+    }
+    // Each nudge is stored at once; a run of them is one undo step.
+    void nudgeMovesByOneOrTen() {
+        QFETCH(int, key);
+        QFETCH(bool, shift);
+        QFETCH(float, dx);
+        QFETCH(float, dz);
+        form_->New_Click();
+        ClassEXCEL &store = *form_->Excel();
+        QTest::mouseClick(form_->TextX(6), Qt::LeftButton);
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(200, 100));
+        const Qt::KeyboardModifiers mods = shift ? Qt::ShiftModifier : Qt::NoModifier;
+        QTest::keyClick(form_->Picture1(), Qt::Key(key), mods);
+        QCOMPARE(store.GetLandMarkX(6), 200.0f + dx);
+        QCOMPARE(store.GetLandMarkZ(6), 381.0f + dz);
+        QCOMPARE(form_->TextX(6)->text(), QString::number(200.0 + dx));
+        QTest::keyClick(form_->Picture1(), Qt::Key(key), mods);
+        QCOMPARE(store.GetLandMarkX(6), 200.0f + 2 * dx);
+        QCOMPARE(store.GetLandMarkZ(6), 381.0f + 2 * dz);
+        QCOMPARE(form_->UndoStack()->count(), 2);  // the click, then the run of nudges
+        form_->MenuUndo()->trigger();
+        QCOMPARE(store.GetLandMarkX(6), 200.0f);
+        QCOMPARE(store.GetLandMarkZ(6), 381.0f);
+    }
+
+    void autoAdvance_data() {
+        QTest::addColumn<bool>("on");
+        QTest::newRow("off") << false;
+        QTest::newRow("on") << true;
+    }
+    // A finished placement selects the next landmark when the option is on, 21 going to 0;
+    // the option is off at first and remembered for the next start.
+    void autoAdvance() {
+        QFETCH(bool, on);
+        QVERIFY(!form_->MenuAutoAdvance()->isChecked());
+        QCOMPARE(form_->MenuAutoAdvance()->text(), QStringLiteral("次のLandMarkへ自動で進む"));
+        form_->MenuAutoAdvance()->setChecked(on);
+        form_->New_Click();
+        QTest::mouseClick(form_->OptionLandMark(20), Qt::LeftButton);
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(form_->CurLandMarkNum(), on ? int16_t{21} : int16_t{20});
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(6, 6));
+        QCOMPARE(form_->CurLandMarkNum(), on ? int16_t{0} : int16_t{20});
+        QCOMPARE(form_->OptionLandMark(form_->CurLandMarkNum())->isChecked(), true);
+        QCOMPARE(form_->Excel()->GetLandMarkX(20), on ? 5.0f : 6.0f);
+        QCOMPARE(form_->Excel()->GetLandMarkX(21), on ? 6.0f : 0.0f);
+        form_.reset();
+        CurIDCode = -1;
+        FormMain again;
+        QCOMPARE(again.MenuAutoAdvance()->isChecked(), on);
+    }
+
+    // Landmarks are chosen by their name and value boxes and by keys anywhere in the window,
+    // wrapping at both ends; choosing stores nothing.
+    void selectionByBoxesAndKeys() {
+        const RecordCells before = cellsOf(*form_->Excel());
+        QTest::mouseClick(form_->TextLandMark(7), Qt::LeftButton);
+        QCOMPARE(form_->CurLandMarkNum(), int16_t{7});
+        QVERIFY(form_->OptionLandMark(7)->isChecked());
+        QCOMPARE(form_->TextX(7)->palette().color(QPalette::Base),
+                 QApplication::palette().color(QPalette::HighlightedText));
+        QTest::mouseClick(form_->TextZ(21), Qt::LeftButton);
+        QCOMPARE(form_->CurLandMarkNum(), int16_t{21});
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(form_->CurLandMarkNum(), int16_t{0});
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(form_->CurLandMarkNum(), int16_t{21});
+        form_->TextMEMO()->setFocus();  // also while typing in a text box
+        QTest::keyClick(form_->TextMEMO(), Qt::Key_PageDown);
+        QCOMPARE(form_->CurLandMarkNum(), int16_t{0});
+        QTest::keyClick(form_->TextMEMO(), Qt::Key_PageUp);
+        QTest::keyClick(form_->TextMEMO(), Qt::Key_PageUp);
+        QCOMPARE(form_->CurLandMarkNum(), int16_t{20});
+        QVERIFY(form_->OptionLandMark(20)->isChecked());
+        QCOMPARE(form_->TextMEMO()->toPlainText().contains('\t'), false);
+        QVERIFY(cellsOf(*form_->Excel()) == before);
+        QVERIFY(questions_.isEmpty());
+    }
+
   private:
+    QTemporaryDir settingsDir_;
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<FormMain> form_;
     QStringList questions_;
