@@ -70,7 +70,10 @@ class PictureWatch : public QObject {
                 // The conversions a press uses: x as it is, z from the rounded area height.
                 status_->SetPointer(QPointF(static_cast<float>(at.x()),
                                             areaHeight_() - static_cast<float>(at.y())));
-                if (mouse->buttons() != Qt::NoButton) drag_(at);
+                if (mouse->buttons() != Qt::NoButton)
+                    drag_(at);
+                else
+                    release_();  // a release another window took ends the drag as well
                 return false;
             }
             case QEvent::MouseButtonRelease:

@@ -426,6 +426,35 @@ class DigitizeTest : public QObject {
         QVERIFY(questions_.isEmpty());
     }
 
+    // Skeleton lines lie under the markers, the subject's right and left in different colours,
+    // and go away with the view option.
+    void skeletonLinesBySide() {
+        form_->New_Click();
+        const auto place = [this](int n, QPoint at) {
+            QTest::mouseClick(form_->TextLandMark(n), Qt::LeftButton);
+            QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, at);
+        };
+        place(2, QPoint(400, 100));  // sternum over pubis: the trunk, on the midline
+        place(3, QPoint(400, 300));
+        place(5, QPoint(200, 150));  // right elbow to right wrist
+        place(6, QPoint(260, 150));
+        place(9, QPoint(500, 150));  // left elbow to left wrist
+        place(10, QPoint(560, 150));
+        const auto colourAt = [this](int x, int y) {
+            return QColor::fromRgba(form_->Picture1()->Overlay().pixel(x, y));
+        };
+        const QColor trunk = colourAt(400, 200), right = colourAt(230, 150),
+                     left = colourAt(530, 150);
+        for (const QColor &c : {trunk, right, left})
+            QCOMPARE(c.alpha(), 255);
+        QVERIFY(right != left && right != trunk && left != trunk);
+        // Markers stay on top in the window text colour.
+        QCOMPARE(colourAt(400 + 4, 300), form_->Picture1()->ForeColor());
+        form_->MenuShowSkeleton()->setChecked(false);
+        QCOMPARE(colourAt(230, 150).alpha(), 0);
+        QCOMPARE(colourAt(400, 200).alpha(), 0);
+    }
+
   private:
     QTemporaryDir settingsDir_;
     std::unique_ptr<QTemporaryDir> dir_;
