@@ -1,16 +1,14 @@
 #include "app/ControlLayout.h"
 
-#include <QFont>
-#include <QFontMetricsF>
 #include <algorithm>
 #include <cmath>
+
+#include "dialogs/FontScale.h"
 
 namespace pondera {
 
 namespace {
 
-// The line height, in pixels, of the font the twip layout is designed for.
-constexpr double kDesignedLineHeight = 14.0;
 constexpr int kLandMarks = 22;
 
 std::string indexed(const char *name, int index) {
@@ -65,8 +63,7 @@ QRect TwipScale::rect(int left, int top, int width, int height) const {
 }
 
 TwipScale TwipScaleForFont(const QFont &font) {
-    const double line = QFontMetricsF(font).height();
-    return {std::max(1.0, line / kDesignedLineHeight) / 15.0};
+    return {FontScale(font) / 15.0};
 }
 
 }  // namespace pondera

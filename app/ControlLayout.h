@@ -50,8 +50,7 @@ struct TwipScale {
     }
 };
 
-// The scale for a font: the designed 1/15 unless the font's line is taller than the designed
-// line of 14 pixels, then larger in proportion.
+// The scale for a font: 1/15 times FontScale.
 TwipScale TwipScaleForFont(const QFont &font);
 
 }  // namespace pondera

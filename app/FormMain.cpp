@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,8 +22,8 @@
 #include "app/Graphics.h"
 #include "app/MainControls.h"
 #include "app/ModuleMain.h"
-#include "app/PictureBox.h"
 #include "app/PictureFiles.h"
+#include "app/PictureView.h"
 #include "app/StatusPanel.h"
 #include "dialogs/AppTitle.h"
 #include "dialogs/DialogLoad.h"
@@ -76,7 +77,7 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
             box.exec();
         };
     if (!hooks_.chooseFile)
-        hooks_.chooseFile = [](QWidget *owner) {
+        hooks_.chooseFile = [this](QWidget *owner) {
             const std::unique_ptr<QFileDialog> dialog = MakePictureDialog(owner);
             if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
                 return QString();
@@ -107,127 +108,6 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
 FormMain::~FormMain() {
     // The session releases the store first (it closes the workbook), then the two models.
     session_.reset();
-}
-
-void FormMain::buildMenus() {
-    struct Item {
-        QAction **slot;
-        const char *name;
-        const char *caption;
-        Qt::Key key;
-        void (FormMain::*handler)();
-    };
-    const auto addMenu = [this](const char *name, std::initializer_list<Item> items) {
-        QMenu *menu = menuBar()->addMenu(QString::fromUtf8(name));
-        menu->setObjectName(QString::fromUtf8(name));
-        for (const Item &item : items) {
-            QAction *action = menu->addAction(QString::fromUtf8(item.caption));
-            action->setObjectName(QString::fromUtf8(item.name));
-            action->setShortcut(QKeySequence(Qt::CTRL | item.key));
-            action->setShortcutContext(Qt::WindowShortcut);
-            connect(action, &QAction::triggered, this, [this, h = item.handler] { (this->*h)(); });
-            *item.slot = action;
-            shortcutActions_.push_back(action);
-        }
-    };
-    addMenu("Project", {{&MenuNew_, "New", "New(&N)", Qt::Key_N, &FormMain::New_Click},
-                        {&MenuLoad_, "Load", "Load(&L)", Qt::Key_L, &FormMain::Load_Click},
-                        {&MenuQuit_, "Quit", "Quit(&Q)", Qt::Key_Q, &FormMain::Quit_Click}});
-    addMenu("Picture", {{&MenuLoad_Picture_, "Load_Picture", "Load Picture(&P)", Qt::Key_P,
-                         &FormMain::Load_Picture_Click}});
-    addMenu("Help", {{&MenuInformation_, "Information", "Information(&I)", Qt::Key_I,
-                      &FormMain::Information_Click},
-                     {&MenuAbout_, "About", "About(&V)", Qt::Key_V, &FormMain::About_Click}});
-}
-
-void FormMain::buildControls() {
-    for (const ControlSpec &spec : MainWindowControls()) {
-        QWidget *parent = spec.parent.empty()
-                              ? static_cast<QWidget *>(this)
-                              : findChild<QWidget *>(QString::fromStdString(spec.parent));
-        QWidget *control = MakeControl(spec, parent);
-        control->setObjectName(QString::fromStdString(spec.name));
-        if (spec.kind == ControlKind::Client) setCentralWidget(control);
-    }
-    const auto get = [this]<typename T>(T *&slot, const QString &name) {
-        slot = findChild<T *>(name);
-        Q_ASSERT(slot);
-    };
-    const auto at = [](const char *name, int i) {
-        return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
-    };
-    get(Picture1_, QStringLiteral("Picture1"));
-    get(Frame1_, QStringLiteral("Frame1"));
-    get(Frame2_, QStringLiteral("Frame2"));
-    get(TextIDCode_, QStringLiteral("TextIDCode"));
-    get(TextPICTURENAME_, QStringLiteral("TextPICTURENAME"));
-    get(TextMEMO_, QStringLiteral("TextMEMO"));
-    get(LabelLandMark_, QStringLiteral("LabelLandMark(22)"));
-    get(LabelX_, QStringLiteral("LabelX(23)"));
-    get(LabelZ_, QStringLiteral("LabelZ(23)"));
-    get(TextCOG_, QStringLiteral("TextCOG"));
-    get(TextCOGX_, QStringLiteral("TextCOGX"));
-    get(TextCOGZ_, QStringLiteral("TextCOGZ"));
-    for (int i = 0; i < 2; ++i)
-        get(OptionSex_[i], at("OptionSex", i));
-    for (int n = 0; n < kLandMarks; ++n) {
-        get(OptionLandMark_[n], at("OptionLandMark", n));
-        get(TextLandMark_[n], at("TextLandMark", n));
-        get(TextX_[n], at("TextX", n));
-        get(TextZ_[n], at("TextZ", n));
-    }
-    Frame1_->setEnabled(false);  // until the first record is shown
-    Picture1_->raise();
-    placeControls();
-}
-
-void FormMain::placeControls() {
-    for (const ControlSpec &spec : MainWindowControls()) {
-        if (spec.kind == ControlKind::Client) continue;
-        findChild<QWidget *>(QString::fromStdString(spec.name))->setGeometry(scale_.rect(spec));
-    }
-}
-
-void FormMain::connectControls() {
-    for (int i = 0; i < 2; ++i)
-        connect(OptionSex_[i], &QRadioButton::clicked, this,
-                [this, i] { OptionSex_Click(static_cast<int16_t>(i)); });
-    for (int n = 0; n < kLandMarks; ++n)
-        connect(OptionLandMark_[n], &QRadioButton::clicked, this,
-                [this, n] { OptionLandMark_Click(static_cast<int16_t>(n)); });
-    connect(Picture1_, &PictureBox::mouseDown, this,
-            [this](int button, int shift, float x, float y) {
-                Picture1_MouseDown(static_cast<int16_t>(button), static_cast<int16_t>(shift), x, y);
-            });
-    connect(TextIDCode_, &QLineEdit::textChanged, this, [this] { TextIDCode_Change(); });
-    connect(TextMEMO_, &QPlainTextEdit::textChanged, this, [this] {
-        if (fillingMemo_) return;
-        memoDirty_ = true;
-        // Asked once the keystroke is through, so the box is not refilled under its own edit.
-        if (!demoCopyAsked_ && StatusPanel::IsDemoCode(memoCode_))
-            QTimer::singleShot(0, this, [this] { command([this] { offerDemoCopy(true); }); });
-    });
-    TextMEMO_->installEventFilter(this);
-    for (QLineEdit *box : findChildren<QLineEdit *>())
-        box->installEventFilter(this);
-}
-
-bool FormMain::eventFilter(QObject *watched, QEvent *event) {
-    if (event->type() == QEvent::ShortcutOverride) {
-        // Text boxes claim keys such as Ctrl+V for themselves; the menu shortcuts of this window
-        // come first wherever the focus is, so leave the key to the shortcut map.
-        const auto *key = static_cast<QKeyEvent *>(event);
-        const QKeySequence pressed(key->keyCombination());
-        for (const QAction *action : shortcutActions_) {
-            if (action->shortcuts().contains(pressed)) {
-                event->ignore();
-                return true;
-            }
-        }
-    } else if (event->type() == QEvent::FocusOut && watched == TextMEMO_) {
-        if (memoDirty_) command([this] { storeMemo(); });
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -370,21 +250,13 @@ void FormMain::RedrawPicture() {
     status_->SetPlacedCount(placedCount());
     Picture1_->Cls();
     drawAids();
-    session_->SetArea({RoundScale(Picture1_->ScaleWidth()), RoundScale(Picture1_->ScaleHeight())});
     const ClassLANDMARK &landMarks = session_->LandMarks();
     const QColor fore = Picture1_->ForeColor();
-    const auto cross = [this](float px, float py, float radius, const QColor &colour) {
-        Picture1_->Circle(px, py, radius, colour);
-        Picture1_->Line(px - radius, py, px + radius, py, colour);
-        Picture1_->Line(px, py - radius, px, py + radius, colour);
-    };
     for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i) {
         const auto [px, py] =
             session_->ToPicture(landMarks.GetLandMarkX(i), landMarks.GetLandMarkZ(i));
-        if (i != curLandMarkNum_)
-            Picture1_->Circle(px, py, 4, fore);
-        else
-            cross(px, py, 8, fore);
+        const bool current = i == curLandMarkNum_;
+        Picture1_->Marker(px, py, current ? 8 : 4, fore, current);
     }
     const Centres &centres = session_->CurrentCentres();
     if (!centres.drawable) {
@@ -393,10 +265,10 @@ void FormMain::RedrawPicture() {
         return;
     }
     const auto [bx, by] = session_->ToPicture(centres.bodyX, centres.bodyZ);
-    cross(bx, by, 6, kMagenta);
+    Picture1_->Marker(bx, by, 6, kMagenta, true);
     for (int s = 0; s < ClassSEGMENT::kSegments; ++s) {
         const auto [px, py] = session_->ToPicture(centres.segX[s], centres.segZ[s]);
-        cross(px, py, 1, kMagenta);
+        Picture1_->Marker(px, py, 1, kMagenta, true);
     }
     TextCOGX_->setText(floorText(centres.bodyX));
     TextCOGZ_->setText(floorText(centres.bodyZ));
@@ -457,6 +329,23 @@ void FormMain::showLandMarkValues() {
     TextCOG_->setText(QString::fromStdString(landMarks.GetLandMarkName(-1)));
 }
 
+void FormMain::showPicture(const QString &name, QStringList &problems) {
+    try {
+        Picture1_->SetPicture(pictures_.Load(name));
+    } catch (const Error &e) {
+        Picture1_->SetPicture(QImage());
+        // A folder that no longer exists (a record from another computer) shows the record
+        // without its picture quietly; a file that is missing or broken is worth a word.
+        if (e.number() != kErrPathNotFound)
+            problems << QStringLiteral(
+                            "エラー番号 %1\n画像ファイル %2 を読み込めないため、"
+                            "画像なしで表示します。\n(%3)")
+                            .arg(e.number())
+                            .arg(name, QString::fromStdString(e.what()));
+    }
+    session_->SetArea(Picture1_->Area());
+}
+
 void FormMain::displayRecord() {
     storeMemo();
     const int16_t code = CurIDCode;
@@ -475,20 +364,7 @@ void FormMain::displayRecord() {
     showRecordFields(record);
 
     QStringList problems;
-    const QString pictureName = QString::fromStdString(record.pictureName);
-    try {
-        Picture1_->SetPicture(LoadPicture(pictureName));
-    } catch (const Error &e) {
-        Picture1_->SetPicture(QImage());
-        // A folder that no longer exists (a record from another computer) shows the record
-        // without its picture quietly; a file that is missing or broken is worth a word.
-        if (e.number() != kErrPathNotFound)
-            problems << QStringLiteral(
-                            "エラー番号 %1\n画像ファイル %2 を読み込めないため、"
-                            "画像なしで表示します。\n(%3)")
-                            .arg(e.number())
-                            .arg(pictureName, QString::fromStdString(e.what()));
-    }
+    showPicture(QString::fromStdString(record.pictureName), problems);
     Frame1_->setEnabled(true);
     showLandMarkValues();
     if (!record.badCells.empty()) {
@@ -576,8 +452,9 @@ void FormMain::Load_Click() {
 // ---------------------------------------------------------------------------------------------
 // Picture loading
 
-std::unique_ptr<QFileDialog> FormMain::MakePictureDialog(QWidget *owner) {
-    return MakePictureFileDialog(owner);
+std::unique_ptr<QFileDialog> FormMain::MakePictureDialog(QWidget *owner) const {
+    return MakePictureFileDialog(owner,
+                                 pictureFolder_.isEmpty() ? QDir::currentPath() : pictureFolder_);
 }
 
 void FormMain::Load_Picture_Click() {
@@ -587,6 +464,21 @@ void FormMain::Load_Picture_Click() {
         if (path.isEmpty()) {
             // A dialog closed because the program is ending was not cancelled by the user.
             if (!closeRequested_) showMessage(QStringLiteral("キャンセルされました"));
+            return;
+        }
+        pictureFolder_ = QFileInfo(path).absolutePath();
+        // The picture is decoded before its name is stored: a file that is no picture leaves
+        // the record with the picture it had.
+        try {
+            pictures_.Load(path);
+        } catch (const Error &e) {
+            const bool tooLarge = e.number() == kErrOutOfMemory;
+            showError(tooLarge ? kErrOutOfMemory : kErrFileAccess,
+                      tooLarge ? QStringLiteral("画像が大きすぎるため読み込めません。"
+                                                "画像は変更されません。")
+                               : QStringLiteral("画像ファイルとして読み込めません。"
+                                                "画像は変更されません。"),
+                      QString::fromStdString(e.what()));
             return;
         }
         storeMemo();

@@ -12,6 +12,7 @@
 #include "app/CommandTrap.h"
 #include "app/ControlLayout.h"
 #include "app/EditCommands.h"
+#include "app/PictureFiles.h"
 #include "app/RecordSession.h"
 
 class QAction;
@@ -26,7 +27,7 @@ class QRadioButton;
 namespace pondera {
 
 class LandmarkGuideTips;
-class PictureBox;
+class PictureView;
 class StatusPanel;
 
 // Window services the main window asks for, replaceable so a test can drive the window without
@@ -99,11 +100,12 @@ class FormMain : public QMainWindow, private EditTarget {
     void SetAllLandMarks(const std::array<LandMarkValue, 22> &values);
     LandmarkGuideTips *GuideTips() const { return guideTips_; }
 
-    // The open-file dialog Load Picture shows, set up but not shown.
-    static std::unique_ptr<QFileDialog> MakePictureDialog(QWidget *owner);
+    // The open-file dialog Load Picture shows, set up but not shown: it opens in the folder of
+    // the picture chosen last in this run, else in the current directory.
+    std::unique_ptr<QFileDialog> MakePictureDialog(QWidget *owner) const;
 
     // Controls.
-    PictureBox *Picture1() const { return Picture1_; }
+    PictureView *Picture1() const { return Picture1_; }
     QGroupBox *Frame1() const { return Frame1_; }
     QGroupBox *Frame2() const { return Frame2_; }
     QLineEdit *TextIDCode() const { return TextIDCode_; }
@@ -134,6 +136,7 @@ class FormMain : public QMainWindow, private EditTarget {
   private:
     void buildControls();
     void placeControls();
+    void showPicture(const QString &name, QStringList &problems);
     void buildMenus();
     void connectControls();
     void Form_Load();
@@ -188,8 +191,10 @@ class FormMain : public QMainWindow, private EditTarget {
     bool startupNoticesPending_ = true;
     bool closeRequested_ = false;  // a close arrived while a command was running
     std::vector<QAction *> shortcutActions_;
+    PictureCache pictures_;
+    QString pictureFolder_;  // of the picture chosen last; empty: the current directory
 
-    PictureBox *Picture1_ = nullptr;
+    PictureView *Picture1_ = nullptr;
     QGroupBox *Frame1_ = nullptr;
     QGroupBox *Frame2_ = nullptr;
     QLineEdit *TextIDCode_ = nullptr;

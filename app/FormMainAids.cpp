@@ -19,7 +19,7 @@
 #include "app/Graphics.h"
 #include "app/LandmarkGuide.h"
 #include "app/ModuleMain.h"
-#include "app/PictureBox.h"
+#include "app/PictureView.h"
 #include "app/StatusPanel.h"
 #include "model/EnglishNames.h"
 
@@ -44,36 +44,49 @@ const QColor kHalo(255, 255, 255, 200);
 const QColor kCentreDot(128, 0, 128);
 
 // Watches the picture area: pointer position for the status bar, moves with a button held and
-// the release (a drag of the current landmark), and the arrow keys (nudges).
+// the release (a drag of the current landmark), and the arrow keys (nudges; with Ctrl they are
+// left to the view, which pans). Positions are picture pixels through the view's transform, as
+// a press gives them.
 class PictureWatch : public QObject {
   public:
-    PictureWatch(PictureBox *picture, StatusPanel *status, std::function<void(QPointF)> drag,
-                 std::function<void()> release, std::function<bool(QKeyEvent *)> key,
-                 std::function<float()> areaHeight)
+    PictureWatch(PictureView *picture, StatusPanel *status,
+                 std::function<std::pair<float, float>(float, float)> toModel,
+                 std::function<void(float, float)> drag, std::function<void()> release,
+                 std::function<bool(QKeyEvent *)> key)
         : QObject(picture),
+          picture_(picture),
           status_(status),
+          toModel_(std::move(toModel)),
           drag_(std::move(drag)),
           release_(std::move(release)),
-          key_(std::move(key)),
-          areaHeight_(std::move(areaHeight)) {
-        picture->setMouseTracking(true);
+          key_(std::move(key)) {
+        picture->viewport()->setMouseTracking(true);
         picture->setFocusPolicy(Qt::ClickFocus);
         picture->installEventFilter(this);
+        picture->viewport()->installEventFilter(this);
     }
 
   protected:
-    bool eventFilter(QObject *, QEvent *event) override {
+    bool eventFilter(QObject *watched, QEvent *event) override {
         switch (event->type()) {
             case QEvent::MouseMove: {
                 const auto *mouse = static_cast<QMouseEvent *>(event);
-                const QPointF at = mouse->position();
-                // The conversions a press uses: x as it is, z from the rounded area height.
-                status_->SetPointer(QPointF(static_cast<float>(at.x()),
-                                            areaHeight_() - static_cast<float>(at.y())));
-                if (mouse->buttons() != Qt::NoButton)
-                    drag_(at);
-                else
+                const ViewTransform t =
+                    picture_->Transform(picture_->viewport()->devicePixelRatioF());
+                const long px = t.PictureX(mouse->position().x());
+                const long py = t.PictureY(mouse->position().y());
+                const Frame area = picture_->Area();
+                const bool inside = px >= 0 && py >= 0 && px < area.width && py < area.height;
+                if (inside) {
+                    const auto [x, z] = toModel_(float(px), float(py));
+                    status_->SetPointer(QPointF(x, z));
+                } else {
+                    status_->SetPointer(std::nullopt);
+                }
+                if (mouse->buttons() == Qt::NoButton)
                     release_();  // a release another window took ends the drag as well
+                else if (inside)
+                    drag_(float(px), float(py));
                 return false;
             }
             case QEvent::MouseButtonRelease:
@@ -83,18 +96,19 @@ class PictureWatch : public QObject {
                 status_->SetPointer(std::nullopt);
                 return false;
             case QEvent::KeyPress:
-                return key_(static_cast<QKeyEvent *>(event));
+                return watched == picture_ && key_(static_cast<QKeyEvent *>(event));
             default:
                 return false;
         }
     }
 
   private:
+    PictureView *picture_;
     StatusPanel *status_;
-    std::function<void(QPointF)> drag_;
+    std::function<std::pair<float, float>(float, float)> toModel_;
+    std::function<void(float, float)> drag_;
     std::function<void()> release_;
     std::function<bool(QKeyEvent *)> key_;
-    std::function<float()> areaHeight_;
 };
 
 // A press on a landmark's name or value boxes selects that landmark, as its option button does.
@@ -127,9 +141,10 @@ void FormMain::buildAids() {
     status_ = new StatusPanel(this);
     connect(status_, &StatusPanel::newRecordRequested, this, [this] { New_Click(); });
     new PictureWatch(
-        Picture1_, status_, [this](QPointF at) { dragTo(float(at.x()), float(at.y())); },
-        [this] { dragEnd(); },
+        Picture1_, status_, [this](float x, float y) { return session_->ToModel(x, y); },
+        [this](float x, float y) { dragTo(x, y); }, [this] { dragEnd(); },
         [this](QKeyEvent *key) {
+            if (key->modifiers() & Qt::ControlModifier) return false;  // the view pans
             const int step = key->modifiers() & Qt::ShiftModifier ? 10 : 1;
             switch (key->key()) {
                 case Qt::Key_Left:
@@ -147,8 +162,7 @@ void FormMain::buildAids() {
                 default:
                     return false;
             }
-        },
-        [this] { return static_cast<float>(RoundScale(Picture1_->ScaleHeight())); });
+        });
 
     auto *rows = new RowPress(this, [this](int16_t index) { chooseLandMark(index); });
     for (int n = 0; n < kLandMarks; ++n)
@@ -438,18 +452,18 @@ void FormMain::drawAids() {
     // A light ring inside and outside every marker circle.
     for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i) {
         const auto [px, py] = at(i);
-        const float radius = i == curLandMarkNum_ ? 8.0f : 4.0f;
-        Picture1_->Circle(px, py, radius + 1, kHalo);
-        Picture1_->Circle(px, py, radius - 1, kHalo);
+        const int radius = i == curLandMarkNum_ ? 8 : 4;
+        Picture1_->Marker(px, py, radius + 1, kHalo, false);
+        Picture1_->Marker(px, py, radius - 1, kHalo, false);
     }
     // Segment centres as small discs, so they show as more than the one-pixel cross.
     const Centres &centres = session_->CurrentCentres();
     if (!centres.drawable) return;
     for (int s = 0; s < ClassSEGMENT::kSegments; ++s) {
         const auto [px, py] = session_->ToPicture(centres.segX[s], centres.segZ[s]);
-        Picture1_->Circle(px, py, 3, kHalo);
-        Picture1_->Circle(px, py, 2, kCentreDot);
-        Picture1_->Circle(px, py, 1, kCentreDot);
+        Picture1_->Marker(px, py, 3, kHalo, false);
+        Picture1_->Marker(px, py, 2, kCentreDot, false);
+        Picture1_->Marker(px, py, 1, kCentreDot, false);
     }
 }
 

@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
-#include "app/PictureBox.h"
+#include "app/PictureView.h"
 
 namespace pondera {
 
@@ -80,7 +80,7 @@ QWidget *MakeControl(const ControlSpec &spec, QWidget *parent) {
         case ControlKind::TableName:
             return makeBox(parent, Qt::AlignHCenter, true);
         case ControlKind::Picture:
-            return new PictureBox(parent);
+            return new PictureView(parent);
     }
     return nullptr;
 }

@@ -80,18 +80,39 @@ QImage LoadPicture(const QString &name) {
     return picture;
 }
 
-std::unique_ptr<QFileDialog> MakePictureFileDialog(QWidget *owner) {
-    auto dialog = std::make_unique<QFileDialog>(owner, QStringLiteral("画像ファイルを選択"),
-                                                QCoreApplication::applicationDirPath());
-    // The same dialog everywhere, so the filter behaves alike on every desktop.
+std::unique_ptr<QFileDialog> MakePictureFileDialog(QWidget *owner, const QString &folder) {
+    auto dialog =
+        std::make_unique<QFileDialog>(owner, QStringLiteral("画像ファイルを選択"), folder);
+    // The same dialog everywhere, so the filters behave alike on every desktop.
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
-    // Show the description only; the patterns behind it also take .jpeg, in any letter case.
+    // Show the descriptions only; the patterns behind the first also take .jpeg, in any case.
     dialog->setOption(QFileDialog::HideNameFilterDetails, true);
-    dialog->setNameFilter(QStringLiteral("画像ファイル(*.bmp,*.jpg) (*.bmp *.jpg *.jpeg)"));
+    QStringList patterns;
+    for (const QByteArray &format : QImageReader::supportedImageFormats())
+        patterns << QStringLiteral("*.") + QString::fromLatin1(format);
+    dialog->setNameFilters(
+        {QStringLiteral("画像ファイル(*.bmp,*.jpg) (*.bmp *.jpg *.jpeg)"),
+         QStringLiteral("すべての画像 (%1)").arg(patterns.join(QLatin1Char(' '))),
+         QStringLiteral("すべてのファイル (*)")});
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setWindowModality(Qt::WindowModal);
     return dialog;
+}
+
+QImage PictureCache::Load(const QString &name) {
+    if (name.isEmpty()) return {};
+    const QFileInfo info(name);
+    if (!picture_.isNull() && name == name_ && info.isFile() && info.size() == size_ &&
+        info.lastModified() == modified_)
+        return picture_;
+    picture_ = QImage();  // the old picture's memory is free before the new one is decoded
+    QImage picture = LoadPicture(name);
+    name_ = name;
+    size_ = info.size();
+    modified_ = info.lastModified();
+    picture_ = picture;
+    return picture;
 }
 
 QStringList WriteDemoPictures(const QString &folder) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -21,8 +22,23 @@ QImage LoadPicture(const QString &name);
 // The most pixels a picture may have to be decoded, from the memory this machine has free.
 qint64 PictureLimitPixels();
 
-// The open-file dialog Load Picture shows, set up but not shown.
-std::unique_ptr<QFileDialog> MakePictureFileDialog(QWidget *owner);
+// The open-file dialog Load Picture shows, set up but not shown, opening in folder: the
+// description of bitmaps and JPEGs, then every picture kind Qt reads here, then all files.
+std::unique_ptr<QFileDialog> MakePictureFileDialog(QWidget *owner, const QString &folder);
+
+// The last picture decoded, so showing the same record again (every record display reloads its
+// picture) does not decode a phone photo anew while the file is unchanged.
+class PictureCache {
+  public:
+    // LoadPicture, or the picture decoded before when the file has not changed since.
+    QImage Load(const QString &name);
+
+  private:
+    QString name_;
+    QDateTime modified_;
+    qint64 size_ = -1;
+    QImage picture_;
+};
 
 // Writes the two demonstration photographs as DEMO/demo001.bmp and DEMO/demo003.bmp under the
 // folder (an existing DEMO folder is used). Returns one message per picture that could not be

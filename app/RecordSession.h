@@ -7,19 +7,16 @@
 #include <utility>
 #include <vector>
 
+#include "app/ViewTransform.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
 #include "store/records/ClassEXCEL.h"
 
 namespace pondera {
 
-// Size of the picture area in pixels. It fixes the model frame: model x = picture x, model z =
-// area height - picture y.
-struct AreaSize {
-    int width = 641;
-    int height = 481;
-    bool operator==(const AreaSize &) const = default;
-};
+// Size of the picture area in pixels (FrameForPicture). It fixes the model frame: model x =
+// picture x, model z = area height - picture y.
+using AreaSize = Frame;
 
 // The centres of gravity of the record shown, in model coordinates.
 struct Centres {

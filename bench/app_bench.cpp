@@ -18,7 +18,7 @@
 
 #include "app/FormMain.h"
 #include "app/ModuleMain.h"
-#include "app/PictureBox.h"
+#include "app/PictureView.h"
 #include "store/records/ClassEXCEL.h"
 #include "store/xls/workbook_engine.h"
 #include "tools/workbook/generate.h"

@@ -19,7 +19,7 @@
 
 #include "app/FormMain.h"
 #include "app/ModuleMain.h"
-#include "app/PictureBox.h"
+#include "app/PictureView.h"
 
 namespace {
 

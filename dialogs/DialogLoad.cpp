@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QStringListModel>
 
+#include "dialogs/FontScale.h"
+
 namespace pondera {
 
 namespace {
@@ -35,16 +37,17 @@ void DialogLoad::BuildWindow() {
     // Fixed dialog border: a close box, nothing to minimise, maximise or resize.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(kClientSize);
-    move(kScreenPos);
+    const double scale = FontScale(font());
+    setFixedSize(Scaled(kClientSize, scale));
+    move(Scaled(kScreenPos, scale));
 
     OKButton_ = new QPushButton(QStringLiteral("OK"), this);
     OKButton_->setObjectName(QStringLiteral("OKButton"));
-    OKButton_->setGeometry(kOKButtonRect);
+    OKButton_->setGeometry(Scaled(kOKButtonRect, scale));
 
     CancelButton_ = new QPushButton(tr("ｷｬﾝｾﾙ"), this);
     CancelButton_->setObjectName(QStringLiteral("CancelButton"));
-    CancelButton_->setGeometry(kCancelButtonRect);
+    CancelButton_->setGeometry(Scaled(kCancelButtonRect, scale));
 
     // QDialog would otherwise promote the first button to the default button when it is shown.
     for (QPushButton *button : {OKButton_, CancelButton_}) {
@@ -55,7 +58,7 @@ void DialogLoad::BuildWindow() {
     entries_ = new QStringListModel(this);
     ListProject_ = new QListView(this);
     ListProject_->setObjectName(QStringLiteral("ListProject"));
-    ListProject_->setGeometry(kListRect);
+    ListProject_->setGeometry(Scaled(kListRect, scale));
     ListProject_->setSelectionMode(QAbstractItemView::SingleSelection);
     ListProject_->setSelectionBehavior(QAbstractItemView::SelectRows);
     // A double click only selects; the entries are not editable.

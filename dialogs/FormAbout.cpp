@@ -9,6 +9,7 @@
 
 #include "dialogs/AboutIcon.h"
 #include "dialogs/AppTitle.h"
+#include "dialogs/FontScale.h"
 #include "model/error.h"
 
 namespace pondera {
@@ -66,29 +67,30 @@ void FormAbout::BuildWindow() {
     setWindowTitle(tr("ﾊﾞｰｼﾞｮﾝ情報"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(kClientSize);
-    move(kScreenPos);
+    const double scale = FontScale(font());
+    setFixedSize(Scaled(kClientSize, scale));
+    move(Scaled(kScreenPos, scale));
 
     cmdOK_ = new QPushButton(QStringLiteral("OK"), this);
     cmdOK_->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK_->setGeometry(kOKRect);
+    cmdOK_->setGeometry(Scaled(kOKRect, scale));
     cmdOK_->setDefault(true);
 
-    picIcon_ = MakeLabel(this, "picIcon", kIconRect, false);
+    picIcon_ = MakeLabel(this, "picIcon", Scaled(kIconRect, scale), false);
     picIcon_->setPixmap(AboutIconPixmap());
 
     cmdSysInfo_ = new QPushButton(tr("ｼｽﾃﾑ情報(&S)..."), this);
     cmdSysInfo_->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo_->setGeometry(kSysInfoRect);
+    cmdSysInfo_->setGeometry(Scaled(kSysInfoRect, scale));
 
-    lblDescription_ = MakeLabel(this, "lblDescription", kDescriptionRect, true);
+    lblDescription_ = MakeLabel(this, "lblDescription", Scaled(kDescriptionRect, scale), true);
     lblDescription_->setText(tr("画像に写っている人体の重心位置を計算します。"));
-    lblDisclaimer_ = MakeLabel(this, "lblDisclaimer", kDisclaimerRect, true);
+    lblDisclaimer_ = MakeLabel(this, "lblDisclaimer", Scaled(kDisclaimerRect, scale), true);
     lblDisclaimer_->setText(
         tr("計算結果はおおよその目安です。本プログラムの使用により生じた損害について、"
            "作者は責任を負いません。"));
-    lblTitle_ = MakeLabel(this, "lblTitle", kTitleRect, true);
-    lblVersion_ = MakeLabel(this, "lblVersion", kVersionRect, false);
+    lblTitle_ = MakeLabel(this, "lblTitle", Scaled(kTitleRect, scale), true);
+    lblVersion_ = MakeLabel(this, "lblVersion", Scaled(kVersionRect, scale), false);
 
     setTabOrder(cmdOK_, cmdSysInfo_);
     cmdOK_->setFocus();
@@ -180,10 +182,13 @@ bool FormAbout::GetKeyValue(uint32_t KeyRoot, const std::string &KeyName,
 void FormAbout::paintEvent(QPaintEvent *event) {
     QDialog::paintEvent(event);
     // Etched separator above the buttons: a grey rule with a white one just under it.
+    const double scale = FontScale(font());
     QPainter p(this);
     p.setPen(QPen(QColor(128, 128, 128), 1));
-    p.drawLine(6, 163, 377, 163);
-    p.fillRect(QRect(QPoint(7, 164), QPoint(377, 165)), Qt::white);
+    const int y = Scaled(163, scale);
+    p.drawLine(Scaled(6, scale), y, Scaled(377, scale), y);
+    p.fillRect(QRect(QPoint(Scaled(7, scale), y + 1), QPoint(Scaled(377, scale), y + 2)),
+               Qt::white);
 }
 
 void FormAbout::keyPressEvent(QKeyEvent *event) {

@@ -17,7 +17,7 @@
 #include "app/FormMain.h"
 #include "app/LandmarkGuide.h"
 #include "app/ModuleMain.h"
-#include "app/PictureBox.h"
+#include "app/PictureView.h"
 #include "app/StatusPanel.h"
 #include "model/ClassSEGMENT.h"
 #include "model/EnglishNames.h"

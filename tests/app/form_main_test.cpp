@@ -7,10 +7,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QImageWriter>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QStyleOptionFrame>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -19,7 +21,7 @@
 
 #include "app/FormMain.h"
 #include "app/ModuleMain.h"
-#include "app/PictureBox.h"
+#include "app/PictureView.h"
 #include "model/ClassSEGMENT.h"
 #include "model/demo_landmarks.h"
 #include "store/xls/workbook_engine.h"
@@ -63,6 +65,36 @@ std::pair<float, float> bodyCentre(const DemoLandmarkSet &set, int16_t sex) {
     segment.SetSex(sex);
     segment.CalcCOGB();
     return {segment.GetCOGBX(), segment.GetCOGBZ()};
+}
+
+// A PNG file whose header claims 20000 x 20000 pixels (400 megapixels), with no pixels behind it.
+void writeHugePngHeader(const QString &path) {
+    const auto crc = [](const QByteArray &data) {
+        quint32 c = 0xffffffffu;
+        for (const char byte : data) {
+            c ^= static_cast<quint8>(byte);
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? (c >> 1) ^ 0xedb88320u : c >> 1;
+        }
+        return c ^ 0xffffffffu;
+    };
+    const auto chunk = [&](const char *type, const QByteArray &body) {
+        QByteArray out(4, '\0');
+        qToBigEndian<quint32>(quint32(body.size()), out.data());
+        const QByteArray typed = QByteArray(type) + body;
+        QByteArray sum(4, '\0');
+        qToBigEndian<quint32>(crc(typed), sum.data());
+        return out + typed + sum;
+    };
+    QByteArray header(13, '\0');
+    qToBigEndian<quint32>(20000, header.data());
+    qToBigEndian<quint32>(20000, header.data() + 4);
+    header[8] = 8;  // bit depth
+    header[9] = 2;  // RGB
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) throw std::runtime_error("cannot write fixture");
+    file.write(QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) +
+               chunk("IDAT", QByteArray(16, '\0')));
 }
 
 QString floorText(float v) {
@@ -388,11 +420,13 @@ class FormMainTest : public QObject {
         QTest::newRow("file not a picture") << "PONDERA2D_2010.xls" << true;
     }
     void pictureThatCannotBeShown() {
+        // A record whose stored picture has gone or was replaced by something else.
         QFETCH(QString, path);
         QFETCH(bool, message);
         start();
         nextFile_ = QDir::current().filePath(path);
-        form_->Load_Picture_Click();
+        form_->Excel()->PutPictureName(nextFile_.toStdString());
+        form_->TextIDCode_Change();
         QCOMPARE(form_->TextPICTURENAME()->text(), nextFile_);
         QVERIFY(form_->Picture1()->Picture().isNull());
         QCOMPARE(form_->TextX(1)->text(), QString::number(kDemoSetB[1].x));
@@ -407,6 +441,141 @@ class FormMainTest : public QObject {
         QCOMPARE(form_->Excel()->GetLandMarkZ(0), 461.0f);
         form_->close();
         QCOMPARE(fileCell("ID", 6, 2).text, nextFile_.toStdString());
+    }
+
+    void pictureThatCannotBeReadIsRefused_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("number");
+        QTest::newRow("not a picture") << "PONDERA2D_2010.xls" << 75;
+        QTest::newRow("file missing") << "DEMO/nothere.jpg" << 75;
+        QTest::newRow("folder missing") << "nofolder/x.jpg" << 75;
+        QTest::newRow("too large") << "huge.png" << 7;
+    }
+    void pictureThatCannotBeReadIsRefused() {
+        QFETCH(QString, path);
+        QFETCH(int, number);
+        start();
+        writeHugePngHeader("huge.png");
+        const QString before = form_->TextPICTURENAME()->text();
+        nextFile_ = QDir::current().filePath(path);
+        form_->Load_Picture_Click();
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].startsWith(QString("エラー番号 %1\n").arg(number)),
+                 qPrintable(messages_[0]));
+        if (number == 7) QVERIFY(messages_[0].contains("大きすぎる"));
+        // The record keeps its picture name and its picture.
+        QCOMPARE(form_->TextPICTURENAME()->text(), before);
+        QCOMPARE(form_->Excel()->GetCurPictureName(), before.toStdString());
+        QCOMPARE(form_->Picture1()->Picture().size(), QSize(640, 480));
+        form_->close();
+        QCOMPARE(fileCell("ID", 6, 2).text, before.toStdString());
+    }
+
+    void phonePhotoIsFittedAndDigitizedInItsOwnPixels() {
+        startShown();
+        QImage photo(4032, 3024, QImage::Format_RGB32);
+        photo.fill(QColor(90, 120, 150));
+        nextFile_ = QDir::current().filePath("phone.jpg");
+        QVERIFY(photo.save(nextFile_, "JPEG", 80));
+        form_->Load_Picture_Click();
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join("|")));
+        PictureView *view = form_->Picture1();
+        QCOMPARE(view->Picture().size(), QSize(4032, 3024));
+        QCOMPARE(view->ScaleHeight(), 3025.0f);
+        QVERIFY(view->IsFitted());
+        QCOMPARE(view->geometry(), QRect(16, 32, 641, 481));
+        // A click stores the picture pixel under it, z over the grown frame.
+        const ViewTransform t = view->Transform(view->viewport()->devicePixelRatioF());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(320, 240));
+        const float x = float(t.PictureX(320)), y = float(t.PictureY(240));
+        QCOMPARE(form_->Excel()->GetLandMarkX(0), x);
+        QCOMPARE(form_->Excel()->GetLandMarkZ(0), 3025.0f - y);
+        QCOMPARE(form_->TextZ(0)->text(), QString::number(3025 - int(y)));
+        // Zoomed in, the same photo pixel is still the same model point.
+        view->SetZoom(4.0, QPointF(320, 240));
+        const ViewTransform z = view->Transform(view->viewport()->devicePixelRatioF());
+        const QPoint at(int(z.x.DeviceCentreOf(x) / z.ratio), int(z.y.DeviceCentreOf(y) / z.ratio));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(form_->Excel()->GetLandMarkX(0), x);
+        QCOMPARE(form_->Excel()->GetLandMarkZ(0), 3025.0f - y);
+    }
+
+    void exifOrientationIsApplied_data() {
+        QTest::addColumn<int>("transformation");
+        QTest::addColumn<QPoint>("redCorner");
+        // Orientation 6: stored turned left, shown turned right; 8 the other way.
+        QTest::newRow("orientation 6")
+            << int(QImageIOHandler::TransformationRotate90) << QPoint(1, 0);
+        QTest::newRow("orientation 8")
+            << int(QImageIOHandler::TransformationRotate270) << QPoint(0, 1);
+    }
+    void exifOrientationIsApplied() {
+        QFETCH(int, transformation);
+        QFETCH(QPoint, redCorner);
+        start();
+        // 300 x 200 as stored, red in the stored top-left corner.
+        QImage stored(300, 200, QImage::Format_RGB32);
+        stored.fill(Qt::white);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x)
+                stored.setPixelColor(x, y, Qt::red);
+        nextFile_ = QDir::current().filePath("turned.jpg");
+        QImageWriter writer(nextFile_, "jpeg");
+        writer.setTransformation(QImageIOHandler::Transformations(transformation));
+        QVERIFY(writer.write(stored));
+        form_->Load_Picture_Click();
+        const QImage shown = form_->Picture1()->Picture();
+        QCOMPARE(shown.size(), QSize(200, 300));
+        const QPoint corner(redCorner.x() * 199, redCorner.y() * 299);
+        const QColor c = shown.pixelColor(corner);
+        QVERIFY2(c.red() > 200 && c.green() < 60, qPrintable(c.name()));
+        QVERIFY(shown.pixelColor(199 - corner.x(), 299 - corner.y()).green() > 200);
+    }
+
+    void windowResizeGoesToThePicture() {
+        startShown();
+        const QRect frame2 = form_->Frame2()->geometry();
+        const QRect picture = form_->Picture1()->geometry();
+        form_->resize(form_->width() + 300, form_->height() + 200);
+        QTRY_COMPARE(form_->Picture1()->size(), picture.size() + QSize(300, 200));
+        QCOMPARE(form_->Picture1()->pos(), picture.topLeft());
+        QCOMPARE(form_->Frame2()->geometry(), frame2.translated(300, 0));
+        QCOMPARE(form_->TextX(0)->geometry().size(), QSize(33, 18));
+    }
+
+    void largeFontShowsWholeTexts() {
+        const QFont designed = QApplication::font();
+        QFont large = designed;
+        large.setPointSize(16);
+        QApplication::setFont(large);
+        start();
+        QApplication::setFont(designed);
+        // A long value in every box, as a phone photo's coordinates are.
+        for (int i = 0; i < 22; ++i)
+            form_->Picture1_MouseDown(1, 0, 309, 100);
+        const auto fits = [](QLineEdit *box) {
+            QStyleOptionFrame option;
+            option.initFrom(box);
+            option.rect = box->rect();
+            option.lineWidth = box->hasFrame() ? box->style()->pixelMetric(
+                                                     QStyle::PM_DefaultFrameWidth, &option, box)
+                                               : 0;
+            const QRect contents =
+                box->style()->subElementRect(QStyle::SE_LineEditContents, &option, box);
+            // The line edit keeps two pixels of margin each side of the text.
+            return box->fontMetrics().horizontalAdvance(box->text()) <= contents.width() - 4;
+        };
+        for (int i = 0; i < 22; ++i) {
+            QVERIFY2(fits(form_->TextLandMark(i)), qPrintable(form_->TextLandMark(i)->text()));
+            QVERIFY2(fits(form_->TextX(i)), qPrintable(form_->TextX(i)->text()));
+            QVERIFY2(fits(form_->TextZ(i)), qPrintable(form_->TextZ(i)->text()));
+        }
+        QVERIFY(fits(form_->TextCOGX()));
+        QVERIFY(fits(form_->TextIDCode()));
+        // Text boxes are tall enough for the font's line.
+        QVERIFY(form_->TextX(0)->height() >= form_->TextX(0)->fontMetrics().height());
+        // The picture area grew with the rest.
+        QVERIFY(form_->Picture1()->width() > 641);
     }
 
     void loadPictureShowsAndStoresIt() {
@@ -441,20 +610,24 @@ class FormMainTest : public QObject {
     }
 
     void pictureDialogIsSetUp() {
-        const auto dialog = FormMain::MakePictureDialog(nullptr);
+        start();
+        auto dialog = form_->MakePictureDialog(nullptr);
         QCOMPARE(dialog->windowTitle(), QString("画像ファイルを選択"));
-        QCOMPARE(QDir(dialog->directory()).canonicalPath(),
-                 QDir(QCoreApplication::applicationDirPath()).canonicalPath());
-        QCOMPARE(dialog->nameFilters().size(), 1);
+        // The current directory until a picture is chosen, then that picture's folder.
+        QCOMPARE(QDir(dialog->directory()).canonicalPath(), QDir::current().canonicalPath());
+        QCOMPARE(dialog->nameFilters().size(), 3);
         QVERIFY(dialog->nameFilters()[0].startsWith("画像ファイル(*.bmp,*.jpg)"));
         QVERIFY(dialog->nameFilters()[0].contains("*.jpeg"));
+        QVERIFY(dialog->nameFilters()[1].contains("*.png"));
+        QVERIFY(dialog->nameFilters()[2].endsWith("(*)"));
         QVERIFY(!(dialog->filter() & QDir::CaseSensitive));
         // What the dialog lists in a folder: bitmaps and JPEGs in any letter case.
+        QVERIFY(QDir().mkdir("pick"));
         for (const char *name : {"a.BMP", "b.jpeg", "c.Jpg", "d.bmp", "e.png", "f.txt"}) {
-            QFile file(name);
+            QFile file(QString("pick/") + name);
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
-        dialog->setDirectory(QDir::currentPath());
+        dialog = MakePictureFileDialog(nullptr, QDir::current().filePath("pick"));
         dialog->show();
         auto *view = dialog->findChild<QListView *>("listView");
         QVERIFY(view);
@@ -473,9 +646,14 @@ class FormMainTest : public QObject {
         // The user sees the one filter by its description.
         auto *types = dialog->findChild<QComboBox *>("fileTypeCombo");
         QVERIFY(types);
-        QCOMPARE(types->count(), 1);
+        QCOMPARE(types->count(), 3);
         QCOMPARE(types->itemText(0), QString("画像ファイル(*.bmp,*.jpg)"));
         dialog->close();
+        QVERIFY(QDir().mkdir("photos"));
+        nextFile_ = QDir::current().filePath("photos/none.jpg");
+        form_->Load_Picture_Click();
+        QCOMPARE(QDir(form_->MakePictureDialog(nullptr)->directory()).canonicalPath(),
+                 QDir("photos").canonicalPath());
     }
 
     void badCellsAreReportedAndTheRecordStillShown() {

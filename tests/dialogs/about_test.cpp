@@ -1,5 +1,6 @@
 // About window: its load-time texts, the keys that close it, and how it finds and starts the
 // system information tool, on a stand-in registry and launcher.
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -104,7 +105,32 @@ class AboutTest : public QObject {
     void getKeyValueFailures();
     void emptyValueRaisesAfterClosingKey();
     void noRegistryFindsNoKeys();
+    void largeFontGrowsTheWindow();
 };
+
+// With a 16-point font the window grows with it and every caption and text fits its control.
+void AboutTest::largeFontGrowsTheWindow() {
+    Rig rig;
+    const QSize designed = FormAbout(rig.services()).size();
+    const QFont font = QApplication::font();
+    QFont large = font;
+    large.setPointSize(16);
+    QApplication::setFont(large);
+    FormAbout window(rig.services());
+    QApplication::setFont(font);
+    QVERIFY(window.width() > designed.width());
+    QVERIFY(window.height() > designed.height());
+    for (QPushButton *button : window.findChildren<QPushButton *>())
+        QVERIFY2(button->fontMetrics().horizontalAdvance(button->text().remove('&')) <=
+                     button->width() - 8,
+                 qPrintable(button->text()));
+    for (QLabel *label : window.findChildren<QLabel *>()) {
+        if (label->text().isEmpty()) continue;
+        const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 10000),
+                                                               Qt::TextWordWrap, label->text());
+        QVERIFY2(needed.height() <= label->height(), qPrintable(label->text()));
+    }
+}
 
 void AboutTest::labelsOnEveryOpening() {
     for (int opening = 0; opening < 2; ++opening) {
