@@ -273,6 +273,32 @@ class DigitizeTest : public QObject {
         QCOMPARE(store.GetLandMarkZ(3), 231.0f);
     }
 
+    // On a photo larger than the area (shown fitted, zoomed out) a drag follows the pointer in
+    // the picture's own pixels, exactly as a press maps it.
+    void dragOnAFittedPhotoUsesTheViewTransform() {
+        QImage photo(2000, 1500, QImage::Format_RGB32);
+        photo.fill(QColor(90, 120, 150));
+        nextFile_ = dir_->filePath("large.png");
+        QVERIFY(photo.save(nextFile_));
+        form_->New_Click();
+        form_->Load_Picture_Click();
+        PictureView *view = form_->Picture1();
+        QVERIFY(view->Zoom() < 0.5);
+        const ViewTransform t = view->Transform(view->viewport()->devicePixelRatioF());
+        const QPoint press(100, 80), end(250, 190);
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, press);
+        const float height = view->ScaleHeight();
+        QCOMPARE(form_->Excel()->GetLandMarkX(0), float(t.PictureX(press.x())));
+        dragMove(view->viewport(), end);
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, end);
+        QCOMPARE(form_->Excel()->GetLandMarkX(0), float(t.PictureX(end.x())));
+        QCOMPARE(form_->Excel()->GetLandMarkZ(0), height - float(t.PictureY(end.y())));
+        QCOMPARE(form_->Status()->PointerText()->text(),
+                 QStringLiteral("x %1  z %2")
+                     .arg(t.PictureX(end.x()))
+                     .arg(double(height) - double(t.PictureY(end.y()))));
+    }
+
     // Every kind of edit, undone back to the record as it was shown and redone again, compared
     // cell by cell through the store; the centres on file follow the landmarks undo wrote.
     void undoRedoEveryKindOfEdit() {
