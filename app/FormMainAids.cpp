@@ -60,8 +60,7 @@ class PictureWatch : public QObject {
           drag_(std::move(drag)),
           release_(std::move(release)),
           key_(std::move(key)) {
-        picture->viewport()->setMouseTracking(true);
-        picture->setFocusPolicy(Qt::ClickFocus);
+        // The view tracks the pointer (its magnifier) and takes the focus from a click.
         picture->installEventFilter(this);
         picture->viewport()->installEventFilter(this);
     }
