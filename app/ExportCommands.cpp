@@ -1,5 +1,6 @@
 #include "app/ExportCommands.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -72,8 +73,9 @@ void ExportCommands::run(const QString &path, const std::function<void()> &write
         write();
     } catch (const Error &e) {
         c_.error(e.number(),
-                 QStringLiteral("ファイルを保存できませんでした。%1 は書かれていません"
-                                "（同じ名前の既存のファイルはそのままです）。")
+                 QCoreApplication::translate("pondera::ExportCommands",
+                                             "ファイルを保存できませんでした。%1 は書かれていません"
+                                             "（同じ名前の既存のファイルはそのままです）。")
                      .arg(QDir::toNativeSeparators(path)),
                  QString::fromStdString(e.what()));
         return;
@@ -131,7 +133,8 @@ void ExportCommands::Print() {
         report::paintReport(printer, record, report::computeResults(record), c_.shownPicture(),
                             c_.now());
     } catch (const Error &e) {
-        c_.error(e.number(), QStringLiteral("印刷できませんでした。"),
+        c_.error(e.number(),
+                 QCoreApplication::translate("pondera::ExportCommands", "印刷できませんでした。"),
                  QString::fromStdString(e.what()));
     }
 }

@@ -19,16 +19,20 @@
 #include <QTimer>
 #include <cmath>
 
+#include "app/ExportCommands.h"
 #include "app/Graphics.h"
 #include "app/MainControls.h"
 #include "app/ModuleMain.h"
 #include "app/PictureFiles.h"
 #include "app/PictureView.h"
+#include "app/ResultsPanel.h"
 #include "app/StatusPanel.h"
+#include "app/StoreTexts.h"
 #include "dialogs/AppTitle.h"
 #include "dialogs/DialogLoad.h"
 #include "dialogs/FormAbout.h"
 #include "dialogs/FormInformation.h"
+#include "dialogs/ModelNames.h"
 #include "model/error.h"
 
 namespace pondera {
@@ -36,6 +40,7 @@ namespace pondera {
 namespace {
 
 const QColor kMagenta(128, 0, 128);
+const QColor kCheckColour(255, 140, 0);
 
 // A float as general decimal text: up to seven significant digits, no trailing zeros.
 QString generalText(float value) {
@@ -57,8 +62,9 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
     : QMainWindow(parent),
       hooks_(std::move(hooks)),
       trap_({[this](int number, const std::string &sentence, const std::string &detail) {
-                 showError(number, QString::fromStdString(sentence),
-                           QString::fromStdString(detail));
+                 showError(number,
+                           QCoreApplication::translate("pondera::CommandTrap", sentence.c_str()),
+                           StoreText(detail));
              },
              [this] {
                  if (!session_) return;
@@ -99,6 +105,9 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
     buildControls();
     connectControls();
     buildAids();
+    setUpDetection();
+    buildResults();
+    // The results row lies below the client area, which keeps its designed size.
     resize(scale_.pixels(kClientWidthTwips), scale_.pixels(kClientHeightTwips) +
                                                  menuBar()->sizeHint().height() +
                                                  statusBar()->sizeHint().height());
@@ -118,7 +127,7 @@ void FormMain::showMessage(const QString &text) {
 }
 
 void FormMain::showError(int number, const QString &sentence, const QString &detail) {
-    QString text = QStringLiteral("エラー番号 %1\n%2").arg(number).arg(sentence);
+    QString text = tr("エラー番号 %1\n%2").arg(number).arg(sentence);
     if (!detail.isEmpty()) text += QStringLiteral("\n(%1)").arg(detail);
     showMessage(text);
 }
@@ -142,7 +151,7 @@ void FormMain::ShowNotices() {
     if (notices.empty()) return;
     QStringList lines;
     for (const std::string &notice : notices)
-        lines << QString::fromStdString(notice);
+        lines << StoreText(notice);
     showMessage(lines.join(QLatin1Char('\n')));
 }
 
@@ -155,7 +164,7 @@ void FormMain::Form_Load() {
     } catch (const std::exception &e) {
         const auto *error = dynamic_cast<const Error *>(&e);
         showError(error ? error->number() : kErrInternal,
-                  QStringLiteral("記録ファイル PONDERA2D_2010.xls を開けないため、終了します。"),
+                  tr("記録ファイル PONDERA2D_2010.xls を開けないため、終了します。"),
                   QString::fromStdString(e.what()));
         return;
     }
@@ -187,7 +196,7 @@ void FormMain::Form_Unload() {
     try {
         storeMemo();
     } catch (const std::exception &e) {
-        showError(kErrFileAccess, QStringLiteral("メモを記録できませんでした。"),
+        showError(kErrFileAccess, tr("メモを記録できませんでした。"),
                   QString::fromStdString(e.what()));
     }
     try {
@@ -195,8 +204,8 @@ void FormMain::Form_Unload() {
     } catch (const std::exception &e) {
         const auto *error = dynamic_cast<const Error *>(&e);
         showError(error ? error->number() : kErrInternal,
-                  QStringLiteral("記録ファイルを保存できませんでした。"
-                                 "変更は失われず、次に起動したときに復元されます。"),
+                  tr("記録ファイルを保存できませんでした。"
+                     "変更は失われず、次に起動したときに復元されます。"),
                   QString::fromStdString(e.what()));
     }
     session_.reset();
@@ -236,6 +245,8 @@ void FormMain::Picture1_MouseDown(int16_t, int16_t, float X, float Y) {
         const auto [x, z] = session_->Digitize(curLandMarkNum_, X, Y);
         TextX_[curLandMarkNum_]->setText(generalText(x));
         TextZ_[curLandMarkNum_]->setText(generalText(z));
+        placedDuringDetection_[curLandMarkNum_] = true;
+        setNeedsCheck(curLandMarkNum_, false);
         RedrawPicture();
         dragPress_ = landMarkValue(curLandMarkNum_);
         dragging_ = true;
@@ -250,6 +261,7 @@ void FormMain::RedrawPicture() {
     status_->SetPlacedCount(placedCount());
     Picture1_->Cls();
     drawAids();
+    drawBaseOfSupport();  // beneath the marks
     const ClassLANDMARK &landMarks = session_->LandMarks();
     const QColor fore = Picture1_->ForeColor();
     for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i) {
@@ -257,11 +269,16 @@ void FormMain::RedrawPicture() {
             session_->ToPicture(landMarks.GetLandMarkX(i), landMarks.GetLandMarkZ(i));
         const bool current = i == curLandMarkNum_;
         Picture1_->Marker(px, py, current ? 8 : 4, fore, current);
+        if (needsCheck_[i]) {
+            // A detected landmark to confirm: a wide orange ring around its mark.
+            Picture1_->Marker(px, py, 11, kCheckColour, false);
+        }
     }
     const Centres &centres = session_->CurrentCentres();
     if (!centres.drawable) {
         TextCOGX_->clear();
         TextCOGZ_->clear();
+        showResults();
         return;
     }
     const auto [bx, by] = session_->ToPicture(centres.bodyX, centres.bodyZ);
@@ -272,6 +289,7 @@ void FormMain::RedrawPicture() {
     }
     TextCOGX_->setText(floorText(centres.bodyX));
     TextCOGZ_->setText(floorText(centres.bodyZ));
+    showResults();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -322,11 +340,11 @@ void FormMain::showRecordFields(const ShownRecord &record) {
 void FormMain::showLandMarkValues() {
     const ClassLANDMARK &landMarks = session_->LandMarks();
     for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i) {
-        TextLandMark_[i]->setText(QString::fromStdString(landMarks.GetLandMarkName(i)));
+        TextLandMark_[i]->setText(LandMarkNameText(landMarks.GetLandMarkName(i)));
         TextX_[i]->setText(generalText(landMarks.GetLandMarkX(i)));
         TextZ_[i]->setText(generalText(landMarks.GetLandMarkZ(i)));
     }
-    TextCOG_->setText(QString::fromStdString(landMarks.GetLandMarkName(-1)));
+    TextCOG_->setText(LandMarkNameText(landMarks.GetLandMarkName(-1)));
 }
 
 void FormMain::showPicture(const QString &name, QStringList &problems) {
@@ -337,9 +355,8 @@ void FormMain::showPicture(const QString &name, QStringList &problems) {
         // A folder that no longer exists (a record from another computer) shows the record
         // without its picture quietly; a file that is missing or broken is worth a word.
         if (e.number() != kErrPathNotFound)
-            problems << QStringLiteral(
-                            "エラー番号 %1\n画像ファイル %2 を読み込めないため、"
-                            "画像なしで表示します。\n(%3)")
+            problems << tr("エラー番号 %1\n画像ファイル %2 を読み込めないため、"
+                           "画像なしで表示します。\n(%3)")
                             .arg(e.number())
                             .arg(name, QString::fromStdString(e.what()));
     }
@@ -351,8 +368,7 @@ void FormMain::displayRecord() {
     const int16_t code = CurIDCode;
     if (!session_->HasCode(code)) {
         showError(kErrSubscript,
-                  QStringLiteral("ID コード %1 の記録はありません。表示中の記録のままにします。")
-                      .arg(code));
+                  tr("ID コード %1 の記録はありません。表示中の記録のままにします。").arg(code));
         CurIDCode = session_->IsShown() ? session_->ShownCode() : -1;
         session_->Reselect();
         return;
@@ -361,6 +377,7 @@ void FormMain::displayRecord() {
     if (!session_->IsShown() || session_->ShownCode() != code) undo_->clear();
     const ShownRecord record = session_->Show(code);
     status_->SetRecord(code);
+    clearNeedsCheck();
     showRecordFields(record);
 
     QStringList problems;
@@ -370,19 +387,19 @@ void FormMain::displayRecord() {
     if (!record.badCells.empty()) {
         QStringList cells;
         for (const std::string &cell : record.badCells)
-            cells << QString::fromStdString(cell);
-        problems << QStringLiteral(
-                        "エラー番号 %1\n記録 %2 の座標のセルに数値でない値があるため、"
-                        "0 として読みました: %3")
+            // "name X": the landmark's name in the interface language, then the axis.
+            cells << LandMarkNameText(cell.substr(0, cell.size() - 2)) +
+                         QString::fromStdString(cell.substr(cell.size() - 2));
+        problems << tr("エラー番号 %1\n記録 %2 の座標のセルに数値でない値があるため、"
+                       "0 として読みました: %3")
                         .arg(kErrTypeMismatch)
                         .arg(code)
                         .arg(cells.join(QStringLiteral(", ")));
     }
     if (!record.sexDrawable)
-        problems << QStringLiteral(
-                        "エラー番号 %1\n記録 %2 の性別の値 %3 は 0 (Male) でも 1 "
-                        "(Female) でもありません。性別を選ぶまで重心は描かれず、"
-                        "記録されません。")
+        problems << tr("エラー番号 %1\n記録 %2 の性別の値 %3 は 0 (Male) でも 1 "
+                       "(Female) でもありません。性別を選ぶまで重心は描かれず、"
+                       "記録されません。")
                         .arg(kErrSubscript)
                         .arg(code)
                         .arg(record.sex);
@@ -419,9 +436,9 @@ void FormMain::New_Click() {
             session_->Reselect();
             showError(e.number(),
                       e.number() == kErrOverflow
-                          ? QStringLiteral("記録の数が上限に達しているため、新しい記録を追加"
-                                           "できません。")
-                          : QStringLiteral("新しい記録を追加できませんでした。"),
+                          ? tr("記録の数が上限に達しているため、新しい記録を追加"
+                               "できません。")
+                          : tr("新しい記録を追加できませんでした。"),
                       QString::fromStdString(e.what()));
             return;
         }
@@ -440,8 +457,7 @@ void FormMain::Load_Click() {
             hooks_.runDialog(dialog);
         }
         if (!session_->HasCode(CurIDCode)) {
-            showError(kErrSubscript,
-                      QStringLiteral("記録が選ばれていないため、表示中の記録のままにします。"));
+            showError(kErrSubscript, tr("記録が選ばれていないため、表示中の記録のままにします。"));
             CurIDCode = before;
         }
         session_->Store().SetCurCode(CurIDCode);
@@ -463,7 +479,7 @@ void FormMain::Load_Picture_Click() {
         const QString path = hooks_.chooseFile(this);
         if (path.isEmpty()) {
             // A dialog closed because the program is ending was not cancelled by the user.
-            if (!closeRequested_) showMessage(QStringLiteral("キャンセルされました"));
+            if (!closeRequested_) showMessage(tr("キャンセルされました"));
             return;
         }
         pictureFolder_ = QFileInfo(path).absolutePath();
@@ -474,10 +490,8 @@ void FormMain::Load_Picture_Click() {
         } catch (const Error &e) {
             const bool tooLarge = e.number() == kErrOutOfMemory;
             showError(tooLarge ? kErrOutOfMemory : kErrFileAccess,
-                      tooLarge ? QStringLiteral("画像が大きすぎるため読み込めません。"
-                                                "画像は変更されません。")
-                               : QStringLiteral("画像ファイルとして読み込めません。"
-                                                "画像は変更されません。"),
+                      tooLarge ? tr("画像が大きすぎるため読み込めません。画像は変更されません。")
+                               : tr("画像ファイルとして読み込めません。画像は変更されません。"),
                       QString::fromStdString(e.what()));
             return;
         }
@@ -488,6 +502,12 @@ void FormMain::Load_Picture_Click() {
         TextPICTURENAME_->setText(QString::fromStdString(after));
         TextIDCode_Change();
         if (before != after) pushEdit(new SetPictureNameCommand(*this, before, after));
+        // A record with no landmark placed yet gets the network's suggestion at once.
+        const ClassLANDMARK &marks = session_->LandMarks();
+        bool unplaced = true;
+        for (int16_t i = marks.GetLandMarkMinNum(); i <= marks.GetLandMarkMaxNum(); ++i)
+            unplaced = unplaced && marks.GetLandMarkX(i) == 0 && marks.GetLandMarkZ(i) == 0;
+        if (unplaced && detection_->Available() && !Picture1_->Picture().isNull()) startDetection();
     });
 }
 

@@ -12,8 +12,10 @@
 #include "app/CommandTrap.h"
 #include "app/ControlLayout.h"
 #include "app/EditCommands.h"
+#include "app/LandmarkDetection.h"
 #include "app/PictureFiles.h"
 #include "app/RecordSession.h"
+#include "pose/ModelLocation.h"
 
 class QAction;
 class QDialog;
@@ -22,13 +24,19 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPrinter;
 class QRadioButton;
 
 namespace pondera {
 
+class ExportCommands;
 class LandmarkGuideTips;
 class PictureView;
+class ResultsPanel;
 class StatusPanel;
+namespace report {
+struct RecordData;
+}
 
 // Window services the main window asks for, replaceable so a test can drive the window without
 // a modal window ever waiting for a person. Empty members take the interactive defaults.
@@ -41,6 +49,14 @@ struct FormMainHooks {
     std::function<int(QDialog &dialog)> runDialog;
     // Asks a question with Yes and No (caption: the application title); true for Yes.
     std::function<bool(const QString &text)> ask;
+    // Where the pose network for Detect Landmarks is; empty: beside the program, then installed.
+    std::function<pose::ModelLocation()> poseModel;
+    // Asks for a file name to save under; the empty text means cancelled.
+    std::function<QString(QWidget *owner, const QString &caption, const QString &suggested,
+                          const QString &filter)>
+        chooseSaveFile;
+    // Sets up the printer through the print dialog; false means cancelled.
+    std::function<bool(QWidget *owner, QPrinter &printer)> choosePrinter;
 };
 
 // Pixels for a size or position in twips at the designed 15 twips per pixel.
@@ -51,7 +67,7 @@ constexpr int twips(int value) {
 // The main window. Controls carry object names as in their control arrays, index in
 // parentheses: "OptionSex(0)", "OptionLandMark(5)", "TextX(5)", "LabelLandMark(22)"; single
 // controls their plain name ("Picture1", "TextIDCode"); menus "Project", "Picture", "Help" and
-// items "New", "Load", "Quit", "Load_Picture", "Information", "About".
+// items "New", "Load", "Quit", "Load_Picture", "Detect_Landmarks", "Information", "About".
 //
 // The handlers read the widgets, ask the record session to do the work and show its result.
 // Every user command runs under one error trap: a failure shows its error number and a
@@ -80,6 +96,9 @@ class FormMain : public QMainWindow, private EditTarget {
     void New_Click();
     void Load_Click();
     void Load_Picture_Click();
+    // Places all 22 landmarks where the pose network finds them, as one command, once the
+    // detection (on a worker thread) is done. Landmarks placed by the user meanwhile are kept.
+    void Detect_Landmarks_Click();
     void Quit_Click();
     void Information_Click();
     void About_Click();
@@ -126,8 +145,16 @@ class FormMain : public QMainWindow, private EditTarget {
     QAction *MenuLoad() const { return MenuLoad_; }
     QAction *MenuQuit() const { return MenuQuit_; }
     QAction *MenuLoad_Picture() const { return MenuLoad_Picture_; }
+    QAction *MenuDetect_Landmarks() const { return MenuDetect_Landmarks_; }
+    LandmarkDetection *Detection() const { return detection_.get(); }
+    // Landmarks placed by detection that the user should confirm (derived or uncertain).
+    bool NeedsCheck(int16_t n) const { return needsCheck_.at(n); }
     QAction *MenuInformation() const { return MenuInformation_; }
     QAction *MenuAbout() const { return MenuAbout_; }
+    // Results row and exports (FormMainResults.cpp). Menu items "Export_CSV", "Report_PDF",
+    // "Print", "Save_Annotated_Picture" and the switch "Show_Base".
+    ResultsPanel *Results() const { return Results_; }
+    QAction *MenuShow_Base() const { return MenuShow_Base_; }
 
   protected:
     void closeEvent(QCloseEvent *event) override;
@@ -138,6 +165,10 @@ class FormMain : public QMainWindow, private EditTarget {
     void placeControls();
     void showPicture(const QString &name, QStringList &problems);
     void buildMenus();
+    void buildResults();
+    report::RecordData shownRecordData();
+    void drawBaseOfSupport();  // the base of support and the COG's projection, when switched on
+    void showResults();
     void connectControls();
     void Form_Load();
     void Form_Unload();
@@ -177,6 +208,11 @@ class FormMain : public QMainWindow, private EditTarget {
     void commandFinished();
     void showMessage(const QString &text);
     void showError(int number, const QString &sentence, const QString &detail = {});
+    void setUpDetection();
+    void startDetection();
+    void placeDetectedLandmarks(const LandmarkDetectionResult &result);
+    void setNeedsCheck(int16_t n, bool check);
+    void clearNeedsCheck();
 
     FormMainHooks hooks_;
     std::unique_ptr<RecordSession> session_;
@@ -193,6 +229,13 @@ class FormMain : public QMainWindow, private EditTarget {
     std::vector<QAction *> shortcutActions_;
     PictureCache pictures_;
     QString pictureFolder_;  // of the picture chosen last; empty: the current directory
+
+    std::unique_ptr<LandmarkDetection> detection_;
+    uint64_t detectionTicket_ = 0;  // the detection running, 0 for none
+    int16_t detectionCode_ = -1;    // the record and picture it runs for
+    QString detectionPicture_;
+    std::array<bool, kLandMarks> placedDuringDetection_{};
+    std::array<bool, kLandMarks> needsCheck_{};
 
     PictureView *Picture1_ = nullptr;
     QGroupBox *Frame1_ = nullptr;
@@ -215,6 +258,7 @@ class FormMain : public QMainWindow, private EditTarget {
     QAction *MenuLoad_ = nullptr;
     QAction *MenuQuit_ = nullptr;
     QAction *MenuLoad_Picture_ = nullptr;
+    QAction *MenuDetect_Landmarks_ = nullptr;
     QAction *MenuInformation_ = nullptr;
     QAction *MenuAbout_ = nullptr;
     StatusPanel *status_ = nullptr;
@@ -230,6 +274,9 @@ class FormMain : public QMainWindow, private EditTarget {
     bool dragging_ = false;
     bool dragMoved_ = false;
     LandMarkValue dragPress_{};
+    ResultsPanel *Results_ = nullptr;
+    QAction *MenuShow_Base_ = nullptr;
+    std::unique_ptr<ExportCommands> exports_;
 };
 
 }  // namespace pondera

@@ -44,7 +44,9 @@ void FormMain::buildMenus() {
                         {&MenuLoad_, "Load", "Load(&L)", Qt::Key_L, &FormMain::Load_Click},
                         {&MenuQuit_, "Quit", "Quit(&Q)", Qt::Key_Q, &FormMain::Quit_Click}});
     addMenu("Picture", {{&MenuLoad_Picture_, "Load_Picture", "Load Picture(&P)", Qt::Key_P,
-                         &FormMain::Load_Picture_Click}});
+                         &FormMain::Load_Picture_Click},
+                        {&MenuDetect_Landmarks_, "Detect_Landmarks", "Detect Landmarks(&D)",
+                         Qt::Key_D, &FormMain::Detect_Landmarks_Click}});
     addMenu("Help", {{&MenuInformation_, "Information", "Information(&I)", Qt::Key_I,
                       &FormMain::Information_Click},
                      {&MenuAbout_, "About", "About(&V)", Qt::Key_V, &FormMain::About_Click}});

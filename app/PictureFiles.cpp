@@ -81,8 +81,8 @@ QImage LoadPicture(const QString &name) {
 }
 
 std::unique_ptr<QFileDialog> MakePictureFileDialog(QWidget *owner, const QString &folder) {
-    auto dialog =
-        std::make_unique<QFileDialog>(owner, QStringLiteral("画像ファイルを選択"), folder);
+    auto dialog = std::make_unique<QFileDialog>(
+        owner, QCoreApplication::translate("pondera::PictureFiles", "画像ファイルを選択"), folder);
     // The same dialog everywhere, so the filters behave alike on every desktop.
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
     // Show the descriptions only; the patterns behind the first also take .jpeg, in any case.
@@ -91,9 +91,11 @@ std::unique_ptr<QFileDialog> MakePictureFileDialog(QWidget *owner, const QString
     for (const QByteArray &format : QImageReader::supportedImageFormats())
         patterns << QStringLiteral("*.") + QString::fromLatin1(format);
     dialog->setNameFilters(
-        {QStringLiteral("画像ファイル(*.bmp,*.jpg) (*.bmp *.jpg *.jpeg)"),
-         QStringLiteral("すべての画像 (%1)").arg(patterns.join(QLatin1Char(' '))),
-         QStringLiteral("すべてのファイル (*)")});
+        {QCoreApplication::translate("pondera::PictureFiles",
+                                     "画像ファイル(*.bmp,*.jpg) (*.bmp *.jpg *.jpeg)"),
+         QCoreApplication::translate("pondera::PictureFiles", "すべての画像 (%1)")
+             .arg(patterns.join(QLatin1Char(' '))),
+         QCoreApplication::translate("pondera::PictureFiles", "すべてのファイル (*)")});
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setWindowModality(Qt::WindowModal);
@@ -130,7 +132,8 @@ QStringList WriteDemoPictures(const QString &folder) {
         try {
             saveBitmap(QString::fromUtf8(resource), path);
         } catch (const Error &e) {
-            failures << QStringLiteral(
+            failures << QCoreApplication::translate(
+                            "pondera::PictureFiles",
                             "エラー番号 %1\nデモ画像 %2 を書き込めませんでした。"
                             "デモの記録は画像なしで表示されます。\n(%3)")
                             .arg(e.number())

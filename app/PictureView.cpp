@@ -74,6 +74,7 @@ void PictureView::buildLevels() {
 
 void PictureView::Cls() {
     shapes_.clear();
+    lines_.clear();
     viewport()->update();
 }
 
@@ -83,7 +84,7 @@ void PictureView::Marker(float x, float y, int radius, const QColor &colour, boo
 }
 
 void PictureView::Line(float x1, float y1, float x2, float y2, const QColor &colour) {
-    shapes_.push_back({x1, y1, 0, colour, false, true, x2, y2});
+    lines_.push_back({x1, y1, x2, y2, colour});
     viewport()->update();
 }
 
@@ -235,21 +236,20 @@ void PictureView::renderPicture(QImage &canvas, const ViewTransform &t) const {
 }
 
 void PictureView::renderMarkers(QImage &canvas, const ViewTransform &t) const {
-    if (shapes_.empty()) return;
+    if (shapes_.empty() && lines_.empty()) return;
     QPainter painter(&canvas);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setBrush(Qt::NoBrush);
+    for (const Segment &l : lines_) {
+        painter.setPen(QPen(l.colour, 1));
+        painter.drawLine(QPointF(t.x.DeviceCentreOf(l.x1), t.y.DeviceCentreOf(l.y1)),
+                         QPointF(t.x.DeviceCentreOf(l.x2), t.y.DeviceCentreOf(l.y2)));
+    }
     for (const Shape &s : shapes_) {
         const double cx = static_cast<double>(t.x.DeviceCentreOf(s.x));
         const double cy = static_cast<double>(t.y.DeviceCentreOf(s.y));
-        painter.setPen(QPen(s.colour, 1));
-        if (s.line) {
-            painter.drawLine(QPointF(cx, cy),
-                             QPointF(static_cast<double>(t.x.DeviceCentreOf(s.x2)),
-                                     static_cast<double>(t.y.DeviceCentreOf(s.y2))));
-            continue;
-        }
         const double r = std::max(1L, std::lround(s.radius * t.ratio));
+        painter.setPen(QPen(s.colour, 1));
         painter.drawEllipse(QPointF(cx, cy), r, r);
         if (!s.cross) continue;
         painter.drawLine(QPointF(cx - r, cy), QPointF(cx + r, cy));

@@ -48,8 +48,7 @@ class PictureView : public QAbstractScrollArea {
     // A marker centred on picture position (x, y): an unfilled circle of the radius in screen
     // pixels, with a cross of the same reach when cross is set.
     void Marker(float x, float y, int radius, const QColor &colour, bool cross);
-    // A one-pixel line between the centres of two picture positions (drawn in order with the
-    // markers, so what is drawn first lies beneath).
+    // A one-pixel line between the centres of two picture positions, beneath every marker.
     void Line(float x1, float y1, float x2, float y2, const QColor &colour);
     QColor ForeColor() const;
 
@@ -93,8 +92,6 @@ class PictureView : public QAbstractScrollArea {
         int radius;
         QColor colour;
         bool cross;
-        bool line = false;
-        float x2 = 0, y2 = 0;
     };
     void buildLevels();
     void updateScrollBars();
@@ -113,6 +110,11 @@ class PictureView : public QAbstractScrollArea {
     bool magnifier_ = true;
     std::optional<QPointF> hover_;
     std::vector<Shape> shapes_;
+    struct Segment {
+        float x1, y1, x2, y2;
+        QColor colour;
+    };
+    std::vector<Segment> lines_;
     QImage canvas_;  // reused by paintEvent
 };
 

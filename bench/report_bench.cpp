@@ -81,8 +81,12 @@ void BM_AnnotatedPicture(benchmark::State &state) {
 BENCHMARK(BM_AnnotatedPicture)->Args({640, 480})->Args({4000, 3000})->Unit(benchmark::kMillisecond);
 
 void BM_PdfReport(benchmark::State &state) {
-    QImage picture(640, 480, QImage::Format_RGB32);
-    picture.fill(Qt::gray);
+    // A picture with detail, as a photograph has, so the image's share of the file is real.
+    QImage picture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                   QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x * 7 % 256, y * 13 % 256, (x ^ y) % 256));
     const report::RecordData r = demoRecord();
     const report::Results results = report::computeResults(r);
     size_t bytes = 0;
@@ -91,7 +95,7 @@ void BM_PdfReport(benchmark::State &state) {
             report::pdfReport(r, results, picture, QDateTime::currentDateTime()).size());
     state.counters["KiB"] = static_cast<double>(bytes) / 1024.0;
 }
-BENCHMARK(BM_PdfReport)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PdfReport)->Args({640, 480})->Args({4000, 3000})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,4 +1,4 @@
-// The workbook engine on the largest workbook the program can make: 32,767 records in the
+// The workbook engine on the largest workbook the program can use: 32,765 records in the
 // three sheets ID (6 columns), COGS (31) and LANDMARK (45), about 2.7 million cells.
 // Figures to watch: load and save of the whole file, one cell read or write, and resident
 // memory after a load (the counters rss_mb / peak_mb of BM_LoadMax).
@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "store/records/record_layout.h"
 #include "store/xls/workbook_engine.h"
 #include "store/xls/xls_workbook.h"
 #include "tools/workbook/generate.h"
@@ -24,7 +25,7 @@ namespace fs = std::filesystem;
 using pondera::store::CellValue;
 using pondera::store::makeWorkbookEngine;
 
-constexpr int32_t kMaxRecords = 32767;
+constexpr int32_t kMaxRecords = pondera::store::layout::kMaxRecords;
 
 // Scratch folder of this run, removed at exit (declared before the object that removes it, so
 // it outlives that object's destructor).

@@ -13,14 +13,8 @@ if(pondera_qm_files)
     install(FILES ${pondera_qm_files} DESTINATION ${PONDERA_INSTALL_DATA_DIR}/translations)
 endif()
 
-# Model files of the pose detector: a build that makes one appends it to this property
-#   set_property(GLOBAL APPEND PROPERTY PONDERA_POSE_MODEL_FILES <file>)
-# and the installation carries it under <datadir>/pondera2d/models. A build without one
-# installs no model.
-get_property(pondera_pose_models GLOBAL PROPERTY PONDERA_POSE_MODEL_FILES)
-if(pondera_pose_models)
-    install(FILES ${pondera_pose_models} DESTINATION ${PONDERA_INSTALL_DATA_DIR}/models)
-endif()
+# The pose network and its licence are installed by the pose build (cmake/PoseBuild.cmake) into
+# <datadir>/pondera2d when it made them.
 
 # Desktop integration.
 set(pondera_desktop ${PROJECT_SOURCE_DIR}/resources/desktop)
@@ -73,7 +67,7 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "interface is Japanese, or English under a non-Japanese locale.\n"
     "\n"
     "The package also holds pondera2d-workbook, a command-line tool that dumps,\n"
-    "copies and generates these workbooks.")
+    "copies and generates these workbooks and exports them as CSV.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY pondera2d)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -81,8 +75,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${PONDERA_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The Information window is set in this font; without it the Japanese texts fall back.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk")
+# The Information window is set in Noto Sans CJK JP, the PDF report's Latin text in DejaVu Sans;
+# without them the texts fall back to other fonts.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, fonts-dejavu-core")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
 include(CPack)

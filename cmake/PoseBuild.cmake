@@ -2,7 +2,10 @@
 set(PONDERA_POSE_MODEL_DIR "${CMAKE_BINARY_DIR}/pose-model")
 set(PONDERA_POSE_ONNX "${PONDERA_POSE_MODEL_DIR}/pose_landmark_full.onnx")
 
+# Tests that use the network name it with DEPENDS ${PONDERA_POSE_DEPENDS}.
+set(PONDERA_POSE_DEPENDS "")
 if(PONDERA_POSE)
+    set(PONDERA_POSE_DEPENDS DEPENDS pose_model)
     # The converter needs Debian's python3-onnx, python3-flatbuffers and python3-numpy; a Python earlier
     # on PATH (a virtualenv, pyenv) may lack them, so the system one is tried first.
     set(PONDERA_POSE_PYTHON "")
@@ -28,6 +31,7 @@ if(PONDERA_POSE)
         COMMENT "Pose network: npm pack, sha256 check, conversion to ONNX"
         VERBATIM)
     add_custom_target(pose_model ALL DEPENDS "${stamp}")
-    install(FILES "${PONDERA_POSE_ONNX}" DESTINATION "${CMAKE_INSTALL_DATADIR}/pondera2d" OPTIONAL)
+    # OPTIONAL: a build without npm or the network has no network to install.
+    install(FILES "${PONDERA_POSE_ONNX}" DESTINATION "${CMAKE_INSTALL_DATADIR}/pondera2d/models" OPTIONAL)
     install(FILES "${PROJECT_SOURCE_DIR}/resources/pose-model-LICENSE" DESTINATION "${CMAKE_INSTALL_DATADIR}/pondera2d")
 endif()

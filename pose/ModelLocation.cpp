@@ -5,15 +5,37 @@
 
 namespace pose {
 
+namespace {
+
+std::filesystem::path programFolder(const std::filesystem::path &programDir) {
+    std::error_code ec;
+    if (!programDir.empty()) return programDir;
+    return std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
+}
+
+}  // namespace
+
+std::filesystem::path locateModule(const std::filesystem::path &programDir) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path beside = programFolder(programDir);
+    for (const fs::path &dir : {beside, (beside / PONDERA_POSE_MODULE_REL).lexically_normal(),
+                                fs::path(PONDERA_POSE_MODULE_BUILD_DIR)}) {
+        if (!dir.empty() && fs::is_regular_file(dir / kPoseModuleFileName, ec))
+            return dir / kPoseModuleFileName;
+    }
+    return {};
+}
+
 ModelLocation locateModel(const std::filesystem::path &programDir) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::path beside = programDir;
-    if (beside.empty()) beside = fs::read_symlink("/proc/self/exe", ec).parent_path();
+    const fs::path beside = programFolder(programDir);
     if (!PONDERA_POSE_ENABLED) {
         return {{}, "This build leaves automatic landmark detection out (PONDERA_POSE=OFF)."};
     }
-    const std::vector<fs::path> dirs = {beside, PONDERA_POSE_DATA_DIR, PONDERA_POSE_BUILD_DIR};
+    const fs::path installed = (beside / PONDERA_POSE_DATA_REL).lexically_normal();
+    const std::vector<fs::path> dirs = {beside, installed, PONDERA_POSE_BUILD_DIR};
     for (const fs::path &dir : dirs) {
         if (!dir.empty() && fs::is_regular_file(dir / kModelFileName, ec)) {
             return {dir / kModelFileName, {}};
@@ -28,7 +50,7 @@ ModelLocation locateModel(const std::filesystem::path &programDir) {
     }
     return {{},
             std::string("The pose network ") + kModelFileName +
-                " is neither beside the program nor in " + PONDERA_POSE_DATA_DIR + "."};
+                " is neither beside the program nor in " + installed.string() + "."};
 }
 
 }  // namespace pose

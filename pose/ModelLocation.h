@@ -20,4 +20,9 @@ struct ModelLocation {
 // installed data folder, then in the build tree's model folder.
 ModelLocation locateModel(const std::filesystem::path &programDir = {});
 
+// The detector as a loadable module (pose/PoseModule.h): beside the program, then in the installed
+// library folder, then where the build puts it. Empty when there is none.
+inline constexpr const char *kPoseModuleFileName = "libpondera2d-pose.so";
+std::filesystem::path locateModule(const std::filesystem::path &programDir = {});
+
 }  // namespace pose

@@ -48,8 +48,12 @@ QStringList legendLines(const RecordData &record, const Results &results) {
 
 }  // namespace
 
-QPointF modelToPicture(const Point &p) {
-    return {p.x, kPictureAreaHeight - static_cast<double>(p.z)};
+int areaHeightFor(const QSize &pictureSize) {
+    return std::max(kPictureAreaHeight, pictureSize.height() + 1);
+}
+
+QPointF modelToPicture(const Point &p, int areaHeight) {
+    return {p.x, areaHeight - static_cast<double>(p.z)};
 }
 
 double overlayScale(const QSize &size) {
@@ -68,31 +72,33 @@ QImage annotatedPicture(const RecordData &record, const Results &results, const 
         out = picture.convertToFormat(QImage::Format_RGB32);
     }
     const double s = overlayScale(out.size());
+    const int areaHeight = areaHeightFor(picture.size());
+    const auto at = [areaHeight](const Point &pt) { return modelToPicture(pt, areaHeight); };
     QPainter p(&out);
     p.setRenderHint(QPainter::Antialiasing);
 
     const BalanceFigures &f = results.balance;
     if (options.baseOfSupport && f.hasBase) {
-        const QPointF left = modelToPicture({float(f.baseLeftX), float(f.groundZ)});
-        const QPointF right = modelToPicture({float(f.baseRightX), float(f.groundZ)});
+        const QPointF left = at({float(f.baseLeftX), float(f.groundZ)});
+        const QPointF right = at({float(f.baseRightX), float(f.groundZ)});
         haloLine(p, left, right, kBaseColour, 2 * s);
         if (results.computable) {
-            const QPointF cog = modelToPicture(results.body);
+            const QPointF cog = at(results.body);
             const QPointF foot(cog.x(), left.y());
             haloLine(p, cog, foot, kBaseColour, 1.5 * s, Qt::DashLine);
             haloCircle(p, foot, 2.5 * s, kBaseColour, 1.5 * s);
         }
     }
     for (const Point &lm : record.landmarks)
-        haloCircle(p, modelToPicture(lm), 4 * s, Qt::black, s);
+        haloCircle(p, at(lm), 4 * s, Qt::black, s);
     if (results.computable) {
         for (const Point &seg : results.segments) {
-            const QPointF c = modelToPicture(seg);
+            const QPointF c = at(seg);
             p.setPen(Qt::NoPen);
             p.setBrush(kMagenta);
             p.drawEllipse(c, 2 * s, 2 * s);
         }
-        const QPointF c = modelToPicture(results.body);
+        const QPointF c = at(results.body);
         haloCircle(p, c, 8 * s, kMagenta, 1.5 * s);
         haloLine(p, c - QPointF(12 * s, 0), c + QPointF(12 * s, 0), kMagenta, 1.5 * s);
         haloLine(p, c - QPointF(0, 12 * s), c + QPointF(0, 12 * s), kMagenta, 1.5 * s);
@@ -126,8 +132,8 @@ QImage annotatedPicture(const RecordData &record, const Results &results, const 
             const QRectF r(corner, box);
             int covered = 0;
             for (const Point &lm : record.landmarks)
-                covered += r.contains(modelToPicture(lm));
-            covered += results.computable && r.contains(modelToPicture(results.body)) ? 100 : 0;
+                covered += r.contains(at(lm));
+            covered += results.computable && r.contains(at(results.body)) ? 100 : 0;
             if (covered < bestCovered) {
                 bestCovered = covered;
                 best = r;

@@ -10,12 +10,13 @@ class QPainter;
 
 namespace pondera::report {
 
-// Height of the picture area whose lower-left corner is the origin of model coordinates: a model
-// point (x, z) lies on picture pixel (x, kPictureAreaHeight - z) of a picture shown from the
-// area's top-left corner.
+// The picture area whose lower-left corner is the origin of model coordinates: at least
+// 641 x 481 pixels, else one pixel more than the picture each way, the picture at its top-left.
+// A model point (x, z) lies on picture pixel (x, area height - z).
 inline constexpr int kPictureAreaWidth = 641;
 inline constexpr int kPictureAreaHeight = 481;
-QPointF modelToPicture(const Point &p);
+int areaHeightFor(const QSize &pictureSize);  // a null size: no picture, the designed area
+QPointF modelToPicture(const Point &p, int areaHeight);
 
 struct OverlayOptions {
     bool baseOfSupport = true;  // the base line on the ground and the COG's vertical projection

@@ -109,7 +109,11 @@ void paintReport(QPagedPaintDevice &device, const RecordData &record, const Resu
     QSizeF size = annotated.size();
     size.scale(W, pg.mm(120), Qt::KeepAspectRatio);
     const QRectF pic((W - size.width()) / 2, y, size.width(), size.height());
-    p.drawImage(pic, annotated);
+    // No more pixels than the page shows: a camera picture would make the file large.
+    const QSize shown = pic.size().toSize();
+    p.drawImage(pic, annotated.width() > shown.width()
+                         ? annotated.scaled(shown, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                         : annotated);
     p.setPen(QPen(Qt::black, pg.mm(0.2)));
     p.setBrush(Qt::NoBrush);
     p.drawRect(pic);

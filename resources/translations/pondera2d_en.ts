@@ -2,10 +2,44 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>pondera::CommandTrap</name>
+    <message>
+        <source>操作を最後まで実行できませんでした。</source>
+        <translation>The command could not be carried out to the end.</translation>
+    </message>
+    <message>
+        <source>メモリが足りないため、操作を中止しました。</source>
+        <translation>The command was stopped because there is not enough memory.</translation>
+    </message>
+    <message>
+        <source>予期しないエラーのため、操作を中止しました。</source>
+        <translation>The command was stopped because of an unexpected error.</translation>
+    </message>
+    <message>
+        <source>記録ファイルへの書き込みに失敗しました。ディスクの空きと書き込み権限を確かめてください。</source>
+        <translation>Writing to the record file failed. Check the free disk space and the write permission.</translation>
+    </message>
+    <message>
+        <source>記録ファイルへの書き込みに失敗しました。</source>
+        <translation>Writing to the record file failed.</translation>
+    </message>
+</context>
+<context>
     <name>pondera::DialogLoad</name>
     <message>
         <source>ｷｬﾝｾﾙ</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>pondera::ExportCommands</name>
+    <message>
+        <source>ファイルを保存できませんでした。%1 は書かれていません（同じ名前の既存のファイルはそのままです）。</source>
+        <translation>The file could not be saved. %1 was not written (an existing file of that name is left as it was).</translation>
+    </message>
+    <message>
+        <source>印刷できませんでした。</source>
+        <translation>Printing failed.</translation>
     </message>
 </context>
 <context>
@@ -29,6 +63,67 @@
     <message>
         <source>計算結果はおおよその目安です。本プログラムの使用により生じた損害について、作者は責任を負いません。</source>
         <translation>The results are rough estimates only. The author accepts no liability for any damage arising from the use of this program.</translation>
+    </message>
+</context>
+<context>
+    <name>pondera::FormMain</name>
+    <message>
+        <source>エラー番号 %1
+%2</source>
+        <translation>Error number %1
+%2</translation>
+    </message>
+    <message>
+        <source>記録ファイル PONDERA2D_2010.xls を開けないため、終了します。</source>
+        <translation>The record file PONDERA2D_2010.xls cannot be opened, so the program ends.</translation>
+    </message>
+    <message>
+        <source>メモを記録できませんでした。</source>
+        <translation>The memo could not be stored.</translation>
+    </message>
+    <message>
+        <source>記録ファイルを保存できませんでした。変更は失われず、次に起動したときに復元されます。</source>
+        <translation>The record file could not be saved. The changes are not lost: they are restored at the next start.</translation>
+    </message>
+    <message>
+        <source>ID コード %1 の記録はありません。表示中の記録のままにします。</source>
+        <translation>There is no record with ID code %1. The record shown stays shown.</translation>
+    </message>
+    <message>
+        <source>エラー番号 %1
+画像ファイル %2 を読み込めないため、画像なしで表示します。
+(%3)</source>
+        <translation>Error number %1
+The picture file %2 cannot be read, so the record is shown without its picture.
+(%3)</translation>
+    </message>
+    <message>
+        <source>エラー番号 %1
+記録 %2 の座標のセルに数値でない値があるため、0 として読みました: %3</source>
+        <translation>Error number %1
+Coordinate cells of record %2 hold values that are not numbers; they were read as 0: %3</translation>
+    </message>
+    <message>
+        <source>エラー番号 %1
+記録 %2 の性別の値 %3 は 0 (Male) でも 1 (Female) でもありません。性別を選ぶまで重心は描かれず、記録されません。</source>
+        <translation>Error number %1
+The sex value %3 of record %2 is neither 0 (Male) nor 1 (Female). Until a sex is chosen, the centres of gravity are neither drawn nor stored.</translation>
+    </message>
+    <message>
+        <source>記録の数が上限に達しているため、新しい記録を追加できません。</source>
+        <translation>The number of records has reached its limit, so no new record can be added.</translation>
+    </message>
+    <message>
+        <source>新しい記録を追加できませんでした。</source>
+        <translation>A new record could not be added.</translation>
+    </message>
+    <message>
+        <source>記録が選ばれていないため、表示中の記録のままにします。</source>
+        <translation>No record was chosen, so the record shown stays shown.</translation>
+    </message>
+    <message>
+        <source>キャンセルされました</source>
+        <translation>Cancelled</translation>
     </message>
 </context>
 <context>
@@ -470,6 +565,25 @@
     </message>
 </context>
 <context>
+    <name>pondera::PictureFiles</name>
+    <message>
+        <source>画像ファイルを選択</source>
+        <translation>Choose a picture file</translation>
+    </message>
+    <message>
+        <source>画像ファイル(*.bmp,*.jpg) (*.bmp *.jpg *.jpeg)</source>
+        <translation>Picture files (*.bmp,*.jpg) (*.bmp *.jpg *.jpeg)</translation>
+    </message>
+    <message>
+        <source>エラー番号 %1
+デモ画像 %2 を書き込めませんでした。デモの記録は画像なしで表示されます。
+(%3)</source>
+        <translation>Error number %1
+The demonstration picture %2 could not be written. The demonstration records are shown without it.
+(%3)</translation>
+    </message>
+</context>
+<context>
     <name>pondera::StartOptions</name>
     <message>
         <source>このフォルダには書き込めないため、記録を保存できません:
@@ -490,6 +604,65 @@ Start Pondera2D in a folder you can write to, for example:
 %1</source>
         <translation>The folder cannot be created, so Pondera2D cannot start:
 %1</translation>
+    </message>
+</context>
+<context>
+    <name>pondera::StoreTexts</name>
+    <message>
+        <source>データがいっぱいです。</source>
+        <translation>The record list is full.</translation>
+    </message>
+    <message>
+        <source>データがいっぱいです。 (%1)</source>
+        <translation>The record list is full. (%1)</translation>
+    </message>
+    <message>
+        <source>ワークブック「%1」は、このフォルダーで実行中のもう一つのプログラムが使用しています。そちらを終了してから起動し直してください。</source>
+        <translation>The workbook &quot;%1&quot; is in use by another copy of the program running in this folder. Quit that one, then start again.</translation>
+    </message>
+    <message>
+        <source>ワークブック「%1」を読み込めなかったため、「%2」に移して新しいワークブックを作成しました。理由: %3</source>
+        <translation>The workbook &quot;%1&quot; could not be read, so it was moved to &quot;%2&quot; and a new workbook was created. Reason: %3</translation>
+    </message>
+    <message>
+        <source>前回の終了時に保存されていなかった変更 %1 件を復元しました。</source>
+        <translation>Restored %1 change(s) that had not been saved when the program last ended.</translation>
+    </message>
+    <message>
+        <source>ワークブック「%1」がこのプログラムの外で変更されていたため、その版を「%2」として残しました。</source>
+        <translation>The workbook &quot;%1&quot; had been changed outside this program, so that version was kept as &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>ワークブック「%1」にはこのプログラムが保存できない内容があったため、元のファイルを「%2」として残しました。</source>
+        <translation>The workbook &quot;%1&quot; held content this program cannot save, so the original file was kept as &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>型が一致しません: シート「%1」のセル %2 の値「%3」は%4に変換できません。</source>
+        <translation>Type mismatch: the value &quot;%3&quot; of cell %2 of sheet &quot;%1&quot; cannot be converted to %4.</translation>
+    </message>
+    <message>
+        <source>型が一致しません: シート「%1」のセル %2 の値(エラー値)は%3に変換できません。</source>
+        <translation>Type mismatch: the value (an error value) of cell %2 of sheet &quot;%1&quot; cannot be converted to %3.</translation>
+    </message>
+    <message>
+        <source>オーバーフローしました: %1 の値 %2 は -32768～32767 の範囲にありません。</source>
+        <translation>Overflow: the value %2 of %1 is not within -32768 to 32767.</translation>
+    </message>
+    <message>
+        <source>オーバーフローしました: %1 の値 %2 は単精度の範囲にありません。</source>
+        <translation>Overflow: the value %2 of %1 is not within single precision.</translation>
+    </message>
+    <message>
+        <source>整数</source>
+        <translation>a whole number</translation>
+    </message>
+    <message>
+        <source>数値</source>
+        <translation>a number</translation>
+    </message>
+    <message>
+        <source>文字列</source>
+        <translation>text</translation>
     </message>
 </context>
 </TS>

@@ -264,6 +264,40 @@ void LockedFile::close() {
     created_ = false;
 }
 
+// ---- the folder lock ----
+
+FolderLock::~FolderLock() {
+    unlock();
+}
+
+bool FolderLock::lock(const std::string &folder) {
+    unlock();
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) throwErrno("Cannot open", folder);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int e = errno;
+        ::close(fd);
+        if (e == EWOULDBLOCK) return false;
+        errno = e;
+        throwErrno("Cannot lock", folder);
+    }
+    fd_ = fd;
+    return true;
+}
+
+void FolderLock::unlock() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool canWriteIn(const std::string &folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+bool canWrite(const std::string &path) {
+    return ::access(path.c_str(), W_OK) == 0;
+}
+
 // ---- reading ----
 
 InputFile::InputFile(const std::string &path) {

@@ -70,6 +70,26 @@ class LockedFile {
     bool created_ = false;
 };
 
+// An exclusive lock on a folder, released when the process ends in any way. It holds while the
+// files in the folder are removed or replaced.
+class FolderLock {
+  public:
+    FolderLock() = default;
+    ~FolderLock();
+    FolderLock(const FolderLock &) = delete;
+    FolderLock &operator=(const FolderLock &) = delete;
+    // False when another process holds it; throws Error on other failures.
+    bool lock(const std::string &folder);
+    void unlock();
+
+  private:
+    int fd_ = -1;
+};
+
+// Whether this process may create files in folder / write the existing file at path.
+bool canWriteIn(const std::string &folder);
+bool canWrite(const std::string &path);
+
 // A file opened for reading only. Opening never waits (a FIFO in the file's place does not
 // block), and what is not a regular file is reported as such rather than read.
 class InputFile {

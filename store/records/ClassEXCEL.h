@@ -54,11 +54,19 @@ class ClassEXCEL {
     int16_t AddCode();
     int16_t PutPictureName(const std::string &strFileName);
     // Writes the memo of the current record, ID column D, as text and updates the cached memo.
+    // A memo longer than a cell holds (32,767 characters) is refused with error 5, unchanged.
     int16_t PutMemo(const std::string &strText);
 
     // Makes every change so far durable (journal flushed to disk). The window calls it at the
-    // end of each user command.
+    // end of each user command. When the journal cannot be written (a full disk) it raises the
+    // error and keeps the changes in memory; the next Commit tries them again.
     void Commit();
+    // True while changes are known only in memory: a Commit failed and no later one succeeded.
+    bool HasUncommittedChanges() const;
+    // Looks at the workbook file now: when another program has changed it since we read or wrote
+    // it, keeps that version beside it and adds a notice naming the kept file. The window calls
+    // it at each command and when it is activated.
+    void CheckWorkbook();
     // Saves atomically, removes journal and locks. Afterwards the store accepts no call.
     void Close();
 
@@ -66,7 +74,7 @@ class ClassEXCEL {
     // original kept beside a rewritten file, ...), one plain sentence each, in order. Later saves
     // append their own (a file changed on disk kept aside). The window shows and then clears them.
     std::vector<std::string> TakeNotices();
-    int RecoveredChangeCount() const;  // changes replayed from a leftover journal at start-up
+    int RecoveredChangeCount() const;  // commands replayed from a leftover journal at start-up
     const std::string &GetExlFileName() const;
 
   private:

@@ -14,8 +14,12 @@
 //   u32 payload length, u32 CRC-32 of the payload, payload
 // and the payload is
 //   u8 sheet, i32 row, i32 col, u8 value kind, f64 number, text bytes (the rest).
-// All integers little-endian. Reading stops at the first entry that is short or whose checksum
-// does not match: that is the torn tail of a write the crash interrupted.
+// All integers little-endian. An entry may be of any length the file holds. Reading stops at the
+// first entry that is short or whose checksum does not match: that is the torn tail of a write
+// the crash interrupted.
+//
+// Sheet kCommandMark marks the end of one command (one Commit that carried changes); its row is
+// the code of the record shown. Entries of a sheet the store does not know are skipped.
 namespace pondera::store {
 
 struct JournalEntry {
@@ -26,6 +30,7 @@ struct JournalEntry {
 };
 
 inline constexpr std::string_view kJournalMagic = "PNDJRNL1";
+inline constexpr uint8_t kCommandMark = 0xFF;
 
 uint32_t crc32(const void *data, size_t size);
 

@@ -102,7 +102,7 @@ std::string cellName(const std::string &sheet, int32_t row, int32_t col) {
 
 int16_t cellToInt16(const CellValue &value, const std::string &sheet, int32_t row, int32_t col) {
     const double v = numericValue(value, sheet, row, col, "整数");
-    // The default rounding mode rounds halves to the even neighbour, as the spreadsheet did.
+    // The default rounding mode rounds halves to the even neighbour, which is the rule here.
     const double r = std::nearbyint(v);
     if (!(r >= INT16_MIN && r <= INT16_MAX))
         throw Error(kErrOverflow, "オーバーフローしました: " + cellName(sheet, row, col) +

@@ -5,8 +5,8 @@
 
 #include "store/xls/cell_value.h"
 
-// Reading a cell as the record store needs it, converting the way the spreadsheet did when the
-// value of a cell was assigned to a 16-bit integer, a single-precision number or text. The
+// Reading a cell as the record store needs it: a cell's value assigned to a 16-bit integer, a
+// single-precision number or text converts by the rules below. The
 // conversions are locale-independent: a workbook reads the same on every machine.
 namespace pondera::store {
 

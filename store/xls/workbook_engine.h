@@ -15,7 +15,7 @@ using CellVisitor = std::function<void(int32_t, int32_t, const CellValue &)>;
 
 // The spreadsheet operations the record store is built on. Rows and columns are 1-based as in a
 // spreadsheet (column 1 is A). A row or column outside the grid of the file format
-// (rows 1..65536, columns 1..256) raises Error(kErrWorkbookOpen) as the spreadsheet would.
+// (rows 1..65536, columns 1..256) raises Error(kErrWorkbookOpen).
 class Worksheet {
   public:
     virtual ~Worksheet() = default;

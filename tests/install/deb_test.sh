@@ -34,7 +34,8 @@ done
 root=$scratch/root
 dpkg -x "$deb" "$root"
 
-# Every file the package installs, and nothing else (a pose model is optional).
+# Every file the package installs, and nothing else (the pose network and its licence are there
+# when the build made them).
 expected=(
     usr/bin/pondera2d
     usr/bin/pondera2d-workbook
@@ -46,11 +47,12 @@ expected=(
     usr/share/doc/pondera2d/changelog.gz
     usr/share/doc/pondera2d/copyright
     usr/share/pondera2d/translations/pondera2d_en.qm
+    usr/lib/pondera2d/libpondera2d-pose.so
 )
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("usr/share/icons/hicolor/${size}x${size}/apps/org.pondera2d.Pondera2D.png")
 done
-actual=$(cd "$root" && find . -type f -printf '%P\n' | grep -vE '^usr/share/pondera2d/(models/|pose)' | sort)
+actual=$(cd "$root" && find . -type f -printf '%P\n' | grep -vE '^usr/share/pondera2d/(pose_landmark_full\.onnx|pose-model-LICENSE)$' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 diff <(echo "$wanted") <(echo "$actual") || fail "installed files differ (< missing, > unexpected)"
 

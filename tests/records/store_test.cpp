@@ -305,7 +305,7 @@ struct ReadCase {
     float expectX;
 };
 
-TEST_P(StoreTest, CellsTypedByHandConvertAsTheSpreadsheetDid) {
+TEST_P(StoreTest, CellsTypedByHandConvertByTheReadingRules) {
     const std::vector<ReadCase> cases = {
         {"numbers", CellValue::real(1), CellValue::real(1.5), CellValue::real(12.5), 0, 1, "1.5",
          12.5f},
@@ -431,10 +431,10 @@ TEST_P(InjectedFailureTest, CommittedChangesSurviveAFailedCloseAndAreRecovered) 
     EXPECT_FALSE(exists(".~lock.PONDERA2D_2010.xls#"));
     fake->switches->saveError = 0;
     auto store = open();
-    EXPECT_EQ(store->RecoveredChangeCount(), 9);  // 6 cells of AddCode, memo, two landmarks
+    EXPECT_EQ(store->RecoveredChangeCount(), 2);  // the committed command and the one Close tried
     const std::vector<std::string> notices = store->TakeNotices();
     ASSERT_EQ(notices.size(), 1u);
-    EXPECT_EQ(notices[0], "前回の終了時に保存されていなかった変更 9 件を復元しました。");
+    EXPECT_EQ(notices[0], "前回の終了時に保存されていなかった操作 2 件を復元しました（記録 4）。");
     EXPECT_EQ(store->GetCodeMaxNum(), 4);
     store->SetCurCode(4);
     EXPECT_EQ(store->GetCurMemo(), "typed");
@@ -457,7 +457,7 @@ TEST_P(StoreTest, LeftoverJournalIsReplayedUpToItsTornTail) {
     bytes += torn.substr(0, torn.size() - 3);
     { std::ofstream(dir + "/.PONDERA2D_2010.xls.journal", std::ios::binary) << bytes; }
     auto store = open();
-    EXPECT_EQ(store->RecoveredChangeCount(), 3);
+    EXPECT_EQ(store->RecoveredChangeCount(), 1);  // entries without a command mark: one command
     EXPECT_EQ(store->GetCodeMaxNum(), 4);
     store->SetCurCode(4);
     EXPECT_EQ(store->GetCurMemo(), "before the crash");

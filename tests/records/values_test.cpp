@@ -1,4 +1,4 @@
-// Reading cell values into the store's types, as the spreadsheet converted them.
+// Reading cell values into the store's types: rounding, ranges, text and the refused kinds.
 #include <gtest/gtest.h>
 
 #include <clocale>

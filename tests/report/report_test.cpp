@@ -150,7 +150,7 @@ TEST_P(AnnotatedPictureFile, KeepsThePictureSizeAndMarksTheCentrePixel) {
     EXPECT_EQ(back.size(), c.size.isEmpty() ? QSize(641, 481) : c.size);
     const bool jpeg = path.endsWith(".jpg");
     EXPECT_EQ(readFile(path).left(2), jpeg ? QByteArray("\xFF\xD8") : QByteArray("\x89P"));
-    const QPointF cog = modelToPicture(results.body);
+    const QPointF cog = modelToPicture(results.body, areaHeightFor(picture.size()));
     EXPECT_TRUE(magenta(back.pixel(int(cog.x()), int(cog.y()))))
         << std::hex << back.pixel(int(cog.x()), int(cog.y()));
     // Far from every mark the picture is left as it was.

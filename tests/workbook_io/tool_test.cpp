@@ -1,5 +1,6 @@
 // pondera2d-workbook as a user runs it: its output, the files it writes, its exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <sstream>
@@ -68,6 +69,19 @@ TEST(WorkbookTool, GenerateWritesTheProgramLayout) {
         EXPECT_EQ(std::count(cogs[r].begin(), cogs[r].end(), '\t'), 30) << cogs[r];
 }
 
+// A FIFO would block an open for reading until a writer comes; dump refuses it at once.
+TEST(WorkbookTool, DumpRefusesWhatIsNotARegularFile) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "pipe.xls").c_str(), 0644), 0);
+    std::filesystem::create_directory(dir / "folder.xls");
+    for (const char *name : {"pipe.xls", "folder.xls"}) {
+        RunResult r = runCommand("timeout 20 " + std::string(PONDERA_WORKBOOK_TOOL) + " dump " +
+                                 shellQuote(dir / name));
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_NE(r.err.find("error 1004"), std::string::npos) << r.err;
+    }
+}
+
 TEST(WorkbookTool, CopyKeepsEveryValue) {
     TempDir dir;
     for (const char *name : {"values.xls", "values_ooxml.xls", "layout.xls", "hand_inline.xls"}) {
@@ -134,8 +148,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{"TruncatedZip",
                "dump " + shellQuote(std::string(PONDERA_CORPUS) + "/truncated_zip.xlsx"), 1,
                "error 1004"},
-        BadRun{"TooFewRecords", "generate /tmp/x.xls --records 3", 1, "4 to 32767"},
-        BadRun{"TooManyRecords", "generate /tmp/x.xls --records 32768", 1, "4 to 32767"},
+        BadRun{"TooFewRecords", "generate /tmp/x.xls --records 3", 1, "4 to 32765"},
+        BadRun{"TooManyRecords", "generate /tmp/x.xls --records 32766", 1, "4 to 32765"},
         BadRun{"SaveIntoMissingFolder",
                "copy " + shellQuote(fixture("values.xls")) + " /nonexistent/dir/out.xls", 1,
                "error 7"}),

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -121,7 +122,9 @@ int detectLandmarks(const DetectOptions &options, std::ostream &out, std::ostrea
         const auto guesses = pose::mapToLandmarks(found);
         std::array<pose::ModelPoint, pose::kLandmarkCount> model{};
         for (int i = 0; i < pose::kLandmarkCount; ++i) {
-            model[i] = pose::toModelFrame(guesses[i].pos, picture.rows);
+            // Whole pixels, as the program stores a click on the pixel the point lies in.
+            const cv::Point2f pixel(std::floor(guesses[i].pos.x), std::floor(guesses[i].pos.y));
+            model[i] = pose::toModelFrame(pixel, picture.rows);
             landMark.SetLandMarkX(int16_t(i), model[i].x);
             landMark.SetLandMarkY(int16_t(i), 0);
             landMark.SetLandMarkZ(int16_t(i), model[i].z);

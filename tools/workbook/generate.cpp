@@ -22,18 +22,32 @@ Worksheet &addNamed(store::Workbook &book, const std::string &name) {
     return s;
 }
 
+void writeHeaders(Worksheet &id, Worksheet &cogs, Worksheet &landmark,
+                  const ClassLANDMARK &landMarks, const ClassSEGMENT &segments);
+void writeRecords(Worksheet &id, Worksheet &cogs, Worksheet &landmark, int32_t records,
+                  const std::string &pictureDir, ClassLANDMARK &landMarks, ClassSEGMENT &segments);
+
 }  // namespace
 
 void generateWorkbook(store::Workbook &book, int32_t records, const std::string &pictureDir) {
-    if (records < 4 || records > 32767)
-        throw Error(kErrSubscript, "--records must be 4 to 32767 (codes 0..32766), not " +
+    // Beyond the record store's last code the program could not show or add records.
+    if (records < kDemoRecords || records > kMaxRecords)
+        throw Error(kErrSubscript, "--records must be 4 to " + std::to_string(kMaxRecords) +
+                                       " (codes 0.." + std::to_string(kMaxRecords - 1) + "), not " +
                                        std::to_string(records));
     ClassLANDMARK landMarks;
     ClassSEGMENT segments(landMarks);
     Worksheet &id = addNamed(book, kSheetNames[kSheetID]);
     Worksheet &cogs = addNamed(book, kSheetNames[kSheetCOGS]);
     Worksheet &landmark = addNamed(book, kSheetNames[kSheetLANDMARK]);
+    writeHeaders(id, cogs, landmark, landMarks, segments);
+    writeRecords(id, cogs, landmark, records, pictureDir, landMarks, segments);
+}
 
+namespace {
+
+void writeHeaders(Worksheet &id, Worksheet &cogs, Worksheet &landmark,
+                  const ClassLANDMARK &landMarks, const ClassSEGMENT &segments) {
     for (int32_t c = kColCode; c <= kColBodyX; ++c)
         id.setCell(kHeaderRow, c, CellValue::str(kIdHeaders[c - 1]));
     id.setCell(kAxisRow, kColBodyX, CellValue::str(kAxisX));
@@ -50,7 +64,10 @@ void generateWorkbook(store::Workbook &book, int32_t records, const std::string 
                  [&](int16_t s) { return segments.GetCOGSName(s); });
     pointHeaders(landmark, landMarks.GetLandMarkMinNum(), landMarks.GetLandMarkMaxNum(),
                  [&](int16_t i) { return landMarks.GetLandMarkName(i); });
+}
 
+void writeRecords(Worksheet &id, Worksheet &cogs, Worksheet &landmark, int32_t records,
+                  const std::string &pictureDir, ClassLANDMARK &landMarks, ClassSEGMENT &segments) {
     // A fixed seed: the same command gives the same file.
     std::mt19937 rng(2010);
     std::uniform_int_distribution<int> jitter(-6, 6);
@@ -107,5 +124,7 @@ void generateWorkbook(store::Workbook &book, int32_t records, const std::string 
         }
     }
 }
+
+}  // namespace
 
 }  // namespace pondera::tool

@@ -33,7 +33,11 @@ constexpr const char *kUsage =
 constexpr const char *kHelp =
     "  dump FILE                  every sheet's cells as tab-separated UTF-8 text\n"
     "  copy IN OUT                load IN and save it as OUT, as the program does at start\n"
-    "  generate OUT --records N   a workbook in the program's layout with N records (4 to 32767)\n"
+    "  generate OUT --records N   a workbook in the program's layout with N records (4 to 32765)\n"
+    "  detect PHOTO... [--into WORKBOOK --sex 0|1]\n"
+    "                             landmarks found by the pose network as CSV, or appended as "
+    "records\n"
+    "  export-csv WORKBOOK OUT    every record as CSV (UTF-8 with BOM), centres computed anew\n"
     "  --help, --version          this text, the version\n"
     "\n"
     "Exit status: 0 success, 1 failure (\"pondera2d-workbook: error N: reason\"), 2 wrong usage.\n";

@@ -1,0 +1,372 @@
+// Start-up, journal and saving of the record store.
+#include <set>
+
+#include "model/demo_landmarks.h"
+#include "store/platform/system.h"
+#include "store/records/record_store_impl.h"
+
+namespace pondera {
+
+using store::CellValue;
+
+namespace {
+
+using store::layout::kFileStem;
+
+std::string timeStamp() {
+    return store::localTimeText("%Y%m%d-%H%M%S");
+}
+
+// A field of the spreadsheet lock file; its separators are escaped with a backslash.
+std::string lockField(const std::string &s) {
+    std::string out;
+    for (char c : s) {
+        if (c == ',' || c == ';' || c == '\\') out.push_back('\\');
+        out.push_back(c);
+    }
+    return out;
+}
+
+}  // namespace
+
+void ClassEXCEL::Impl::buildPaths(const std::string &dir) {
+    paths = store::recordPaths(dir);
+    folder = paths.folder;
+    ExlFileName = paths.workbook;
+    journalPath = paths.journal;
+    lockFilePath = paths.lockFile;
+    noticePath = folder + "." + store::layout::kFileName + ".notices";
+}
+
+std::string ClassEXCEL::Impl::freeName(const std::string &tag) {
+    const std::string stem = folder + kFileStem + "." + tag + "-" + timeStamp();
+    for (int n = 1;; ++n) {
+        std::string name = stem + (n == 1 ? "" : "-" + std::to_string(n)) + ".xls";
+        if (!store::fileIdentity(name).exists) return name;
+    }
+}
+
+void ClassEXCEL::Impl::takeLock() {
+    // The folder's lock holds even when someone deletes the journal while we run.
+    if (!folderLock.lock(folder) || !journal.open(journalPath))
+        throw Error(kErrFileAccess,
+                    "ワークブック「" + ExlFileName +
+                        "」は、このフォルダーで実行中のもう一つのプログラムが使用しています。"
+                        "そちらを終了してから起動し直してください。");
+}
+
+// The lock file by which the spreadsheet programs mark an open document, so that a user
+// who opens the workbook in one of them meanwhile is warned. Ours holds the exclusive lock,
+// so one already there is stale (left by a crash) and is replaced.
+void ClassEXCEL::Impl::writeLockFile() {
+    const std::string when = store::localTimeText("%d.%m.%Y %H:%M");
+    lockFileContent =
+        "," + lockField(store::userName()) + "," + lockField(store::hostName()) + "," + when + "," +
+        lockField("file://" + store::homeDirectory() + "/.config/libreoffice/4") + ";";
+    try {
+        store::writeSmallFile(lockFilePath, lockFileContent);
+    } catch (const Error &) {
+        lockFileContent.clear();  // only a courtesy to other programs; not worth failing
+    }
+}
+
+void ClassEXCEL::Impl::removeLockFile() {
+    if (lockFileContent.empty()) return;
+    // Leave a lock file that another program has written over ours in the meantime.
+    if (store::readSmallFile(lockFilePath) == lockFileContent) store::removeFile(lockFilePath);
+    lockFileContent.clear();
+}
+
+void ClassEXCEL::Impl::OpenExlFile() {
+    NewExlFileFlag = 0;
+    if (store::fileKind(ExlFileName) == store::FileKind::Symlink &&
+        store::targetKind(ExlFileName) == store::FileKind::Missing)
+        notices.push_back(
+            "ワークブック「" + ExlFileName +
+            "」は存在しないファイルを指すリンクだったため、リンクを新しいワークブックで"
+            "置き換えました。");
+    known = store::fileIdentity(ExlFileName);
+    try {
+        ExlBook = engine->open(ExlFileName);
+        return;
+    } catch (const Error &e) {
+        if (e.number() != kErrWorkbookOpen) throw;
+        if (known.exists) moveAsideUnreadable(e.what());
+    }
+    NewExlFileFlag = 1;
+    known = {};
+    ExlBook = engine->create();
+}
+
+// A workbook that exists but cannot be read is kept, never overwritten.
+void ClassEXCEL::Impl::moveAsideUnreadable(const std::string &reason) {
+    for (;;) {
+        const std::string target = freeName("unreadable");
+        if (store::renameNoReplace(ExlFileName, target)) {
+            notices.push_back("ワークブック「" + ExlFileName + "」を読み込めなかったため、「" +
+                              target +
+                              "」に移して新しいワークブックを作成しました。理由: " + reason);
+            return;
+        }
+    }
+}
+
+void ClassEXCEL::Impl::bindSheet(uint8_t index) {
+    try {
+        sheets[index] = &ExlBook->sheet(*sheetNames[index]);
+    } catch (const Error &e) {
+        if (e.number() != kErrSubscript) throw;
+        store::Worksheet &added = ExlBook->addSheet();
+        added.setName(*sheetNames[index]);
+        sheets[index] = &added;
+    }
+}
+
+// Counts what the user did: the commands (Commits that carried changes), and the records they
+// touched. Entries after the last command mark belong to a command whose Commit was cut short;
+// they are applied and counted as one more.
+void ClassEXCEL::Impl::replay(const std::string &bytes) {
+    const store::JournalContents contents = store::decodeJournal(bytes);
+    std::set<int32_t> codes;
+    int commands = 0;
+    bool open = false;
+    for (const store::JournalEntry &e : contents.entries) {
+        if (e.sheet == store::kCommandMark) {
+            commands += open ? 1 : 0;
+            open = false;
+            continue;
+        }
+        if (e.sheet > kSheetLANDMARK) continue;
+        try {
+            put(e.sheet, e.row, e.col, e.value, false);
+            open = true;
+            if (e.row >= store::layout::kFirstRecordRow)
+                codes.insert(e.row - store::layout::kRowOffset);
+        } catch (const Error &) {
+            // A cell the workbook cannot hold was never acknowledged either.
+        }
+    }
+    recovered = commands + (open ? 1 : 0);
+    if (recovered == 0) return;
+    std::string list;
+    for (int32_t code : codes)
+        list += (list.empty() ? "" : ", ") + std::to_string(code);
+    notices.push_back("前回の終了時に保存されていなかった操作 " + std::to_string(recovered) +
+                      " 件を復元しました" + (list.empty() ? "" : "（記録 " + list + "）") + "。");
+}
+
+void ClassEXCEL::Impl::SetupSheetID() {
+    using namespace store::layout;
+    for (int32_t c = kColCode; c <= kColBodyX; ++c)
+        put(kSheetID, kHeaderRow, c, CellValue::str(kIdHeaders[c - 1]), false);
+    put(kSheetID, kAxisRow, kColBodyX, CellValue::str(kAxisX), false);
+    put(kSheetID, kAxisRow, kColBodyZ, CellValue::str(kAxisZ), false);
+    for (int16_t code = 0; code < kDemoRecords; ++code) {
+        const int32_t r = code + kRowOffset;
+        put(kSheetID, r, kColCode, CellValue::integer(code), false);
+        put(kSheetID, r, kColPicture,
+            CellValue::str(code < 2 ? paths.demoPicture1 : paths.demoPicture3), false);
+        put(kSheetID, r, kColSex, CellValue::integer(demoSex(code)), false);
+        put(kSheetID, r, kColMemo, CellValue::str(demoMemo(code)), false);
+    }
+}
+
+// The header rows of COGS or LANDMARK: "Code", then each point's name over its x and z.
+template <typename NameOf>
+void ClassEXCEL::Impl::SetupPointHeaders(uint8_t sheet, int16_t first, int16_t last,
+                                         NameOf nameOf) {
+    using namespace store::layout;
+    put(sheet, kHeaderRow, kColCode, CellValue::str(kCodeHeader), false);
+    for (int16_t i = first; i <= last; ++i) {
+        put(sheet, kHeaderRow, xColumn(i), CellValue::str(nameOf(i)), false);
+        put(sheet, kAxisRow, xColumn(i), CellValue::str(kAxisX), false);
+        put(sheet, kAxisRow, zColumn(i), CellValue::str(kAxisZ), false);
+    }
+    for (int16_t code = 0; code < kDemoRecords; ++code)
+        put(sheet, code + kRowOffset, kColCode, CellValue::integer(code), false);
+}
+
+void ClassEXCEL::Impl::SetupSheetCOGS() {
+    SetupPointHeaders(kSheetCOGS, segment.GetSegMinNum(), segment.GetSegMaxNum(),
+                      [&](int16_t s) { return segment.GetCOGSName(s); });
+}
+
+void ClassEXCEL::Impl::SetupSheetLANDMARK() {
+    using namespace store::layout;
+    const int16_t first = landMark.GetLandMarkMinNum(), last = landMark.GetLandMarkMaxNum();
+    SetupPointHeaders(kSheetLANDMARK, first, last,
+                      [&](int16_t i) { return landMark.GetLandMarkName(i); });
+    for (int16_t code = 0; code < kDemoRecords; ++code) {
+        const DemoLandmarkSet &set = demoLandmarks(code);
+        for (int16_t i = first; i <= last; ++i) {
+            if (i < 0 || i >= static_cast<int16_t>(set.size())) continue;
+            const int32_t r = code + kRowOffset;
+            put(kSheetLANDMARK, r, xColumn(i), CellValue::integer(static_cast<int16_t>(set[i].x)),
+                false);
+            put(kSheetLANDMARK, r, zColumn(i), CellValue::integer(static_cast<int16_t>(set[i].z)),
+                false);
+        }
+    }
+}
+
+// Refuses, before anything is created, what no start could use: something other than a file in
+// the workbook's place, a read-only workbook or folder.
+void ClassEXCEL::Impl::checkStartable() {
+    const store::FileKind kind = store::targetKind(ExlFileName);
+    if (kind == store::FileKind::Directory || kind == store::FileKind::Other)
+        throw Error(kErrFileAccess,
+                    "「" + ExlFileName +
+                        "」はフォルダーか特殊なファイルのため、ワークブックとして開け"
+                        "ません。名前を変えるか移してから起動し直してください。");
+    if (!store::canWriteIn(folder))
+        throw Error(kErrFileAccess, "フォルダー「" + folder +
+                                        "」に書き込めないため、記録を保存できません。書き込めるフォ"
+                                        "ルダーで起動してください。");
+    if (kind == store::FileKind::Regular && !store::canWrite(ExlFileName))
+        throw Error(kErrFileAccess, "ワークブック「" + ExlFileName +
+                                        "」は読み取り専用のため、記録を保存できません。読み取り専用"
+                                        "を解除してから起動し直してください。");
+}
+
+void ClassEXCEL::Impl::start(const std::string &dir) {
+    buildPaths(dir);
+    checkStartable();
+    takeLock();
+    loadPersistedNotices();
+    // With the lock held no save of ours is running: a temporary file the engine left
+    // (a save killed half-way, as large as the workbook) is a leftover.
+    engine->removeInterruptedSaves(ExlFileName);
+    const std::string leftover = journal.readAll();
+    writeLockFile();
+    OpenExlFile();
+    bindSheet(kSheetID);
+    bindSheet(kSheetCOGS);
+    bindSheet(kSheetLANDMARK);
+    replay(leftover);
+    SetupSheetID();
+    SetupSheetCOGS();
+    SetupSheetLANDMARK();
+    save();
+    // Everything replayed is in the file now; start a fresh journal.
+    journal.reset(std::string(store::kJournalMagic));
+    journalSize = store::kJournalMagic.size();
+    started = true;
+}
+
+// ---- saving ----
+
+// Someone else wrote the file since we read or wrote it (a spreadsheet program, a copy from
+// elsewhere): their version is kept before ours replaces it.
+void ClassEXCEL::Impl::keepChanged(const std::string &why) {
+    std::string kept;
+    do
+        kept = freeName("changed");
+    while (!store::copyNoReplace(ExlFileName, kept));
+    notices.push_back("ワークブック「" + ExlFileName + "」が" + why +
+                      "このプログラムの外で変更さ"
+                      "れていたため、その版を「" +
+                      kept + "」として残しました。");
+    known = store::fileIdentity(ExlFileName);
+}
+
+void ClassEXCEL::Impl::checkWorkbook() {
+    const store::FileIdentity now = store::fileIdentity(ExlFileName);
+    if (now.exists && !(now == known)) keepChanged("");
+}
+
+void ClassEXCEL::Impl::save() {
+    checkWorkbook();
+    const store::SaveReport report = ExlBook->saveAs(ExlFileName);
+    if (!report.keptOriginal.empty())
+        notices.push_back("ワークブック「" + ExlFileName +
+                          "」にはこのプログラムが保存できない内容があったため、元のファイルを「" +
+                          report.keptOriginal + "」として残しました。");
+    known = store::fileIdentity(ExlFileName);
+}
+
+// The journal was deleted while we ran: everything so far goes into the workbook, and a new
+// journal guards what comes next.
+void ClassEXCEL::Impl::recreateJournal() {
+    save();
+    journal.close();
+    if (!journal.open(journalPath))
+        throw Error(kErrFileAccess, "The journal " + journalPath + " is held by another program");
+    journal.reset(std::string(store::kJournalMagic));
+    journalSize = store::kJournalMagic.size();
+    pending.clear();
+    notices.push_back("変更を守るジャーナル「" + journalPath +
+                      "」が削除されていたため、ここまでの変更をワークブックに保存し、ジャーナルを作"
+                      "り直しました。");
+}
+
+// Notices from a close reach the user at the next start.
+void ClassEXCEL::Impl::persistNotices(size_t from) {
+    std::string text;
+    for (size_t i = from; i < notices.size(); ++i)
+        text += notices[i] + "\n";
+    if (text.empty()) return;
+    try {
+        store::writeSmallFile(noticePath, store::readSmallFile(noticePath) + text);
+    } catch (const Error &) {
+        // Only a message; the data are safe either way.
+    }
+}
+
+void ClassEXCEL::Impl::loadPersistedNotices() {
+    const std::string text = store::readSmallFile(noticePath);
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        if (end > at) notices.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    if (!text.empty()) store::removeFile(noticePath);
+}
+
+void ClassEXCEL::Impl::commit() {
+    if (closed) throw Error(kErrFileAccess, "The record store is already closed");
+    if (pending.empty()) return;
+    if (!journal.stillNamed()) {
+        recreateJournal();
+        return;
+    }
+    store::encodeJournalEntry({store::kCommandMark, CurCode, 0, CellValue::empty()}, pending);
+    journal.writeDurable(journalSize, pending);
+    journalSize += pending.size();
+    pending.clear();
+}
+
+void ClassEXCEL::Impl::close() {
+    if (closed) return;
+    commit();
+    const size_t before = notices.size();
+    save();
+    persistNotices(before);
+    journal.removeAndClose();
+    folderLock.unlock();
+    removeLockFile();
+    closed = true;
+    sheets = {};
+    ExlBook.reset();
+}
+
+// Release after a failed start or a failed Close: keep the journal for the next start.
+void ClassEXCEL::Impl::abandon() noexcept {
+    try {
+        if (!closed && journal.isOpen() && !pending.empty()) commit();
+    } catch (...) {
+    }
+    // A failed start leaves nothing of its own behind: a journal it created holds nothing.
+    if (!started && journal.isOpen() && journal.created() && pending.empty())
+        journal.removeAndClose();
+    journal.close();
+    folderLock.unlock();
+    try {
+        removeLockFile();
+    } catch (...) {
+    }
+    closed = true;
+    sheets = {};
+    ExlBook.reset();
+}
+
+}  // namespace pondera

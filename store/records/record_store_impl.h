@@ -1,0 +1,170 @@
+#pragma once
+
+// The record store's state behind ClassEXCEL, shared by its two halves: the cell access and the
+// public calls (ClassEXCEL.cpp), and start-up, journal and saving (record_store_files.cpp).
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
+#include "model/error.h"
+#include "store/platform/files.h"
+#include "store/records/ClassEXCEL.h"
+#include "store/records/journal.h"
+#include "store/records/record_layout.h"
+#include "store/records/record_paths.h"
+#include "store/records/record_values.h"
+
+namespace pondera {
+
+namespace records {
+
+using store::layout::kSheetCOGS;
+using store::layout::kSheetID;
+using store::layout::kSheetLANDMARK;
+
+// The last row GetCodeMaxNum looks at for the end of the record list.
+inline constexpr int32_t kLastScannedRow = 65000;
+
+// The list ends at a cell whose value equals the empty text: an empty cell or empty text.
+inline bool isEmptyCode(const store::CellValue &v) {
+    return v.isEmpty() || (v.kind == store::CellValue::Kind::Text && v.text.empty());
+}
+
+}  // namespace records
+
+struct ClassEXCEL::Impl {
+    using CellValue = store::CellValue;
+    static constexpr uint8_t kSheetID = store::layout::kSheetID;
+    static constexpr uint8_t kSheetCOGS = store::layout::kSheetCOGS;
+    static constexpr uint8_t kSheetLANDMARK = store::layout::kSheetLANDMARK;
+
+    Impl(const ClassLANDMARK &lm, const ClassSEGMENT &seg) : landMark(lm), segment(seg) {}
+
+    const ClassLANDMARK &landMark;
+    const ClassSEGMENT &segment;
+    std::shared_ptr<store::WorkbookEngine> engine;
+
+    store::RecordPaths paths;
+    std::string folder;  // the current directory with the separator the path rule gives
+    std::string ExlFileName;
+    std::string journalPath;
+    std::string lockFilePath;
+    const std::string SheetNameID = store::layout::kSheetNames[kSheetID];
+    const std::string SheetNameCOGS = store::layout::kSheetNames[kSheetCOGS];
+    const std::string SheetNameLANDMARK = store::layout::kSheetNames[kSheetLANDMARK];
+
+    std::unique_ptr<store::Workbook> ExlBook;
+    std::array<store::Worksheet *, 3> sheets{};
+    std::array<const std::string *, 3> sheetNames{&SheetNameID, &SheetNameCOGS, &SheetNameLANDMARK};
+
+    int16_t NewExlFileFlag = 0;
+    int16_t CurCode = 0;
+    int16_t CurSex = 0;
+    std::string CurMemo;
+    std::string CurPictureName;
+
+    store::FolderLock folderLock;  // one program per folder, whatever happens to the journal
+    store::LockedFile journal;
+    uint64_t journalSize = 0;
+    std::string pending;  // encoded entries not yet committed
+    std::string lockFileContent;
+    store::FileIdentity known;  // the workbook file as we last read or wrote it
+
+    // First empty code cell of ID column A (0: not known yet). Every write goes through put(),
+    // which keeps it exact, so the scan of GetCodeMaxNum runs once per start.
+    int32_t firstEmptyRow = 0;
+
+    std::vector<std::string> notices;
+    int recovered = 0;
+    bool closed = false;
+    bool started = false;    // the constructor completed
+    std::string noticePath;  // notices a close could not show wait here for the next start
+
+    // ---- cells ----
+
+    store::Worksheet &sheet(uint8_t index) {
+        if (closed) throw Error(kErrFileAccess, "The record store is already closed");
+        return *sheets[index];
+    }
+
+    store::CellValue get(uint8_t index, int32_t row, int32_t col) {
+        return sheet(index).cell(row, col);
+    }
+
+    // Writes one cell; journal says whether the write is a change of the session (journalled)
+    // or part of the start-up that every start repeats anyway.
+    void put(uint8_t index, int32_t row, int32_t col, const store::CellValue &value,
+             bool journalIt) {
+        sheet(index).setCell(row, col, value);
+        if (journalIt) store::encodeJournalEntry({index, row, col, value}, pending);
+        if (index == kSheetID && col == store::layout::kColCode && firstEmptyRow != 0) {
+            if (records::isEmptyCode(value)) {
+                if (row >= store::layout::kFirstRecordRow)
+                    firstEmptyRow = std::min(firstEmptyRow, row);
+            } else if (row == firstEmptyRow) {
+                firstEmptyRow = scanFirstEmpty(row + 1);
+            }
+        }
+    }
+
+    int32_t scanFirstEmpty(int32_t from) {
+        const store::Worksheet &ws = sheet(kSheetID);
+        for (int32_t r = from; r <= records::kLastScannedRow; ++r)
+            if (records::isEmptyCode(ws.cell(r, store::layout::kColCode))) return r;
+        return records::kLastScannedRow + 1;
+    }
+
+    int16_t row() const { return add16(CurCode, store::layout::kRowOffset); }
+
+    int16_t readInt16(uint8_t index, int32_t r, int32_t c) {
+        return store::cellToInt16(get(index, r, c), *sheetNames[index], r, c);
+    }
+    float readSingle(uint8_t index, int32_t r, int32_t c) {
+        return store::cellToSingle(get(index, r, c), *sheetNames[index], r, c);
+    }
+    std::string readText(uint8_t index, int32_t r, int32_t c) {
+        return store::cellToText(get(index, r, c), *sheetNames[index], r, c);
+    }
+
+    void readCurrentFields(int16_t r) {
+        using namespace store::layout;
+        CurSex = readInt16(kSheetID, r, kColSex);
+        CurMemo = readText(kSheetID, r, kColMemo);
+        CurPictureName = readText(kSheetID, r, kColPicture);
+    }
+
+    // ---- start-up, journal and saving (record_store_files.cpp) ----
+
+    void buildPaths(const std::string &dir);
+    std::string freeName(const std::string &tag);
+    void takeLock();
+    void writeLockFile();
+    void removeLockFile();
+    void OpenExlFile();
+    void moveAsideUnreadable(const std::string &reason);
+    void bindSheet(uint8_t index);
+    void replay(const std::string &bytes);
+    void SetupSheetID();
+    template <typename NameOf>
+    void SetupPointHeaders(uint8_t sheet, int16_t first, int16_t last, NameOf nameOf);
+    void SetupSheetCOGS();
+    void SetupSheetLANDMARK();
+    void checkStartable();
+    void keepChanged(const std::string &why);
+    void checkWorkbook();
+    void recreateJournal();
+    void persistNotices(size_t from);
+    void loadPersistedNotices();
+    void start(const std::string &dir);
+    void save();
+    void commit();
+    void close();
+    void abandon() noexcept;
+};
+
+}  // namespace pondera
