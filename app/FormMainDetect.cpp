@@ -80,6 +80,10 @@ void FormMain::placeDetectedLandmarks(const LandmarkDetectionResult &result) {
                             .arg(result.message));
             return;
         }
+        offerDemoCopy();
+        std::array<LandMarkValue, kLandMarks> before{}, after{};
+        for (int16_t i = 0; i < kLandMarks; ++i)
+            before[static_cast<size_t>(i)] = landMarkValue(i);
         session_->SetArea(
             {RoundScale(Picture1_->ScaleWidth()), RoundScale(Picture1_->ScaleHeight())});
         for (int16_t i = 0; i < kLandMarks; ++i) {
@@ -92,6 +96,10 @@ void FormMain::placeDetectedLandmarks(const LandmarkDetectionResult &result) {
             setNeedsCheck(i, result.needsCheck[i]);
         }
         RedrawPicture();
+        // The landmarks found are one undo step.
+        for (int16_t i = 0; i < kLandMarks; ++i)
+            after[static_cast<size_t>(i)] = landMarkValue(i);
+        if (before != after) pushEdit(SetLandMarksCommand::AllLandMarks(*this, before, after));
     });
 }
 
