@@ -26,6 +26,7 @@
 #include "app/PictureFiles.h"
 #include "app/PictureView.h"
 #include "app/ResultsPanel.h"
+#include "app/StatusPanel.h"
 #include "app/StoreTexts.h"
 #include "dialogs/AppTitle.h"
 #include "dialogs/DialogLoad.h"
@@ -96,6 +97,11 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
             return box.exec() == QMessageBox::Retry;
         };
     if (!hooks_.runDialog) hooks_.runDialog = [](QDialog &dialog) { return dialog.exec(); };
+    if (!hooks_.ask)
+        hooks_.ask = [this](const QString &text) {
+            return QMessageBox::question(this, QString::fromUtf8(kAppTitle), text,
+                                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        };
 
     setWindowTitle(QStringLiteral("Pondera 2010 Ver 2.00") + QString(68, QLatin1Char(' ')) +
                    QStringLiteral("ZELMORA"));
@@ -105,6 +111,7 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
     buildMenus();
     buildControls();
     connectControls();
+    buildAids();
     setUpDetection();
     buildResults();
     // The results row lies below the client area, which keeps its designed size.
@@ -191,6 +198,7 @@ void FormMain::selectLandMarkRow(int16_t index) {
     curLandMarkNum_ = index;
     SetBackground(TextX_[curLandMarkNum_], SystemColour(14));
     SetBackground(TextZ_[curLandMarkNum_], SystemColour(14));
+    status_->SetCurrentLandMark(index);
 }
 
 void FormMain::OptionLandMark_Click(int16_t Index) {
@@ -204,6 +212,8 @@ void FormMain::OptionLandMark_Click(int16_t Index) {
 void FormMain::Picture1_MouseDown(int16_t, int16_t, float X, float Y) {
     if (!session_ || !session_->IsShown()) return;
     command([this, X, Y] {
+        offerDemoCopy();
+        const LandMarkValue before = landMarkValue(curLandMarkNum_);
         session_->SetArea(
             {RoundScale(Picture1_->ScaleWidth()), RoundScale(Picture1_->ScaleHeight())});
         const auto [x, z] = session_->Digitize(curLandMarkNum_, X, Y);
@@ -212,12 +222,19 @@ void FormMain::Picture1_MouseDown(int16_t, int16_t, float X, float Y) {
         placedDuringDetection_[curLandMarkNum_] = true;
         setNeedsCheck(curLandMarkNum_, false);
         RedrawPicture();
+        dragPress_ = landMarkValue(curLandMarkNum_);
+        dragging_ = true;
+        dragMoved_ = false;
+        pushEdit(new SetLandMarksCommand(*this, SetLandMarksCommand::Kind::kPlace, {before},
+                                         {dragPress_}));
     });
 }
 
 // Draws the landmarks and centres of gravity of the record shown; writes nothing.
 void FormMain::RedrawPicture() {
+    status_->SetPlacedCount(placedCount());
     Picture1_->Cls();
+    drawAids();
     drawBaseOfSupport();  // beneath the marks
     const ClassLANDMARK &landMarks = session_->LandMarks();
     const QColor fore = Picture1_->ForeColor();
@@ -270,8 +287,13 @@ void FormMain::setSexButtons(int16_t sex) {
 
 void FormMain::storeMemo() {
     if (!memoDirty_ || !session_ || memoCode_ < 0) return;
-    session_->StoreMemo(memoCode_, TextMEMO_->toPlainText().toStdString());
+    const std::string after = TextMEMO_->toPlainText().toStdString();
+    const bool shown = session_->IsShown() && memoCode_ == session_->ShownCode() &&
+                       session_->Store().GetCurCode() == memoCode_;
+    const std::string before = shown ? session_->Store().GetCurMemo() : std::string();
+    session_->StoreMemo(memoCode_, after);
     memoDirty_ = false;
+    if (shown && before != after) pushEdit(new SetMemoCommand(*this, before, after));
 }
 
 void FormMain::TextIDCode_Change() {
@@ -325,7 +347,10 @@ void FormMain::displayRecord() {
         session_->Reselect();
         return;
     }
+    // Undo reaches back to how the record was when it was shown, not into another record.
+    if (!session_->IsShown() || session_->ShownCode() != code) undo_->clear();
     const ShownRecord record = session_->Show(code);
+    status_->SetRecord(code);
     clearNeedsCheck();
     showRecordFields(record);
 
@@ -365,8 +390,12 @@ void FormMain::displayRecord() {
 void FormMain::OptionSex_Click(int16_t Index) {
     if (!session_ || !session_->IsShown()) return;
     command([this, Index] {
+        offerDemoCopy();
+        const int16_t before = session_->Store().GetCurSex();
+        setSexButtons(Index);
         session_->SetSex(Index);
         RedrawPicture();
+        if (before != Index) pushEdit(new SetSexCommand(*this, before, Index));
     });
 }
 
@@ -455,9 +484,12 @@ void FormMain::Load_Picture_Click() {
             return;
         }
         storeMemo();
-        TextPICTURENAME_->setText(
-            QString::fromStdString(session_->StorePictureName(path.toStdString())));
+        offerDemoCopy();
+        const std::string before = session_->Store().GetCurPictureName();
+        const std::string after = session_->StorePictureName(path.toStdString());
+        TextPICTURENAME_->setText(QString::fromStdString(after));
         TextIDCode_Change();
+        if (before != after) pushEdit(new SetPictureNameCommand(*this, before, after));
         // A record with no landmark placed yet gets the network's suggestion at once.
         const ClassLANDMARK &marks = session_->LandMarks();
         bool unplaced = true;

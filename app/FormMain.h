@@ -11,6 +11,7 @@
 
 #include "app/CommandTrap.h"
 #include "app/ControlLayout.h"
+#include "app/EditCommands.h"
 #include "app/LandmarkDetection.h"
 #include "app/PictureFiles.h"
 #include "app/RecordSession.h"
@@ -18,6 +19,7 @@
 
 class QAction;
 class QDialog;
+class QUndoStack;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -28,8 +30,10 @@ class QRadioButton;
 namespace pondera {
 
 class ExportCommands;
+class LandmarkGuideTips;
 class PictureView;
 class ResultsPanel;
+class StatusPanel;
 namespace report {
 struct RecordData;
 }
@@ -43,6 +47,8 @@ struct FormMainHooks {
     std::function<QString(QWidget *owner)> chooseFile;
     // Runs a modal window until it is closed; returns its result code.
     std::function<int(QDialog &dialog)> runDialog;
+    // Asks a question with Yes and No (caption: the application title); true for Yes.
+    std::function<bool(const QString &text)> ask;
     // Where the pose network for Detect Landmarks is; empty: beside the program, then installed.
     std::function<pose::ModelLocation()> poseModel;
     // Asks for a file name to save under; the empty text means cancelled.
@@ -71,7 +77,7 @@ constexpr int twips(int value) {
 // sentence, the program goes on, and the record store commits at the end of the command. A
 // commit that fails is said to have failed, and is tried again after every later command and
 // before the window closes.
-class FormMain : public QMainWindow {
+class FormMain : public QMainWindow, private EditTarget {
     Q_OBJECT
   public:
     static constexpr int kLandMarks = 22;
@@ -105,6 +111,17 @@ class FormMain : public QMainWindow {
     ClassEXCEL *Excel() const { return session_ ? &session_->Store() : nullptr; }
     const ClassLANDMARK *LandMark() const { return session_ ? &session_->LandMarks() : nullptr; }
     const ClassSEGMENT *Segment() const { return session_ ? &session_->Segment() : nullptr; }
+
+    StatusPanel *Status() const { return status_; }
+    QUndoStack *UndoStack() const { return undo_; }
+    QAction *MenuUndo() const { return MenuUndo_; }
+    QAction *MenuRedo() const { return MenuRedo_; }
+    QAction *MenuAutoAdvance() const { return MenuAutoAdvance_; }
+    QAction *MenuShowSkeleton() const { return MenuShowSkeleton_; }
+    // Places all 22 landmarks of the record shown at once (model coordinates, index order) as
+    // one undo step, stored and drawn like clicks: for landmarks found automatically.
+    void SetAllLandMarks(const std::array<LandMarkValue, 22> &values);
+    LandmarkGuideTips *GuideTips() const { return guideTips_; }
 
     // The open-file dialog Load Picture shows, set up but not shown: it opens in the folder of
     // the picture chosen last in this run, else in the current directory.
@@ -174,6 +191,28 @@ class FormMain : public QMainWindow {
     void setSexButtons(int16_t sex);
     bool setIdCodeText(int16_t code);  // true when the text changed (and the display ran)
     void storeMemo();
+    void buildAids();
+    int placedCount() const;
+    // Before the first change to a demonstration record in a run: offers to copy the record
+    // into a new one and, on Yes, shows the copy, so the change goes there.
+    // A memo being typed goes into the copy.
+    void offerDemoCopy(bool fromMemo = false);
+    void copyShownRecord(const QString *memo);
+    void buildEditMenus();
+    void pushEdit(QUndoCommand *step);
+    void undoRedo(bool redo);
+    void stepLandMark(int delta);
+    void chooseLandMark(int16_t index);
+    void placementDone();
+    void dragTo(float picX, float picY);
+    void dragEnd();
+    void nudge(int dx, int dz);
+    void drawAids();
+    LandMarkValue landMarkValue(int16_t index) const;
+    void ApplyLandMarks(const std::vector<LandMarkValue> &values) override;
+    void ApplySex(int16_t sex) override;
+    void ApplyPictureName(const std::string &name) override;
+    void ApplyMemo(const std::string &memo) override;
 
     // Runs one user command under the error trap; the outermost one commits at its end.
     void command(const std::function<void()> &body);
@@ -234,6 +273,19 @@ class FormMain : public QMainWindow {
     QAction *MenuDetect_Landmarks_ = nullptr;
     QAction *MenuInformation_ = nullptr;
     QAction *MenuAbout_ = nullptr;
+    StatusPanel *status_ = nullptr;
+    LandmarkGuideTips *guideTips_ = nullptr;
+    bool demoCopyAsked_ = false;  // the copy of a demonstration record was offered this run
+    QUndoStack *undo_ = nullptr;  // edits of the record shown since it was shown
+    bool applyingStep_ = false;   // an undo or redo is writing values
+    QAction *MenuUndo_ = nullptr;
+    QAction *MenuRedo_ = nullptr;
+    QAction *MenuAutoAdvance_ = nullptr;
+    QAction *MenuShowSkeleton_ = nullptr;
+    // A press on the picture that has not been released yet, and the position it placed.
+    bool dragging_ = false;
+    bool dragMoved_ = false;
+    LandMarkValue dragPress_{};
     ResultsPanel *Results_ = nullptr;
     QAction *MenuShow_Base_ = nullptr;
     std::unique_ptr<ExportCommands> exports_;

@@ -15,7 +15,8 @@ namespace {
 // Shown in the landmark's row while it waits for the user to confirm it.
 const QString kCheckPrefix = QStringLiteral("? ");
 const QString kCheckStyle = QStringLiteral("background-color: #ffd27f;");
-const QString kCheckTip = QStringLiteral(
+const char *const kCheckTip = QT_TRANSLATE_NOOP(
+    "pondera::FormMain",
     "自動検出した位置です。確かめて、違っていれば画像上をクリックして置き直してください。");
 
 }  // namespace
@@ -27,7 +28,7 @@ void FormMain::setUpDetection() {
             [this](const LandmarkDetectionResult &result) { placeDetectedLandmarks(result); });
     if (!detection_->Available()) {
         MenuDetect_Landmarks_->setEnabled(false);
-        MenuDetect_Landmarks_->setToolTip(QStringLiteral("自動検出は使用できません: ") +
+        MenuDetect_Landmarks_->setToolTip(tr("自動検出は使用できません: ") +
                                           QString::fromStdString(detection_->WhyUnavailable()));
         if (auto *menu = qobject_cast<QMenu *>(MenuDetect_Landmarks_->parent()))
             menu->setToolTipsVisible(true);
@@ -38,12 +39,12 @@ void FormMain::Detect_Landmarks_Click() {
     if (!session_ || !session_->IsShown()) return;
     command([this] {
         if (!detection_->Available()) {
-            showMessage(QStringLiteral("自動検出は使用できません。\n(%1)")
+            showMessage(tr("自動検出は使用できません。\n(%1)")
                             .arg(QString::fromStdString(detection_->WhyUnavailable())));
             return;
         }
         if (Picture1_->Picture().isNull()) {
-            showMessage(QStringLiteral("画像が読み込まれていないため、自動検出できません。"));
+            showMessage(tr("画像が読み込まれていないため、自動検出できません。"));
             return;
         }
         startDetection();
@@ -57,30 +58,32 @@ void FormMain::startDetection() {
     detectionCode_ = session_->ShownCode();
     detectionPicture_ = TextPICTURENAME_->text();
     placedDuringDetection_.fill(false);
-    Picture1_->setCursor(Qt::BusyCursor);
+    Picture1_->viewport()->setCursor(Qt::BusyCursor);
 }
 
 void FormMain::placeDetectedLandmarks(const LandmarkDetectionResult &result) {
     if (result.ticket != detectionTicket_) return;
     detectionTicket_ = 0;
-    Picture1_->setCursor(Qt::CrossCursor);
+    Picture1_->viewport()->setCursor(Qt::CrossCursor);
     // The user moved on to another record or picture meanwhile: the result is for neither.
     if (!session_ || !session_->IsShown() || session_->ShownCode() != detectionCode_ ||
         TextPICTURENAME_->text() != detectionPicture_)
         return;
     command([this, &result] {
         if (result.outcome == LandmarkDetectionResult::Outcome::kNoPerson) {
-            showMessage(
-                QStringLiteral("画像に人物が見つからないため、ランドマークは変更していません。"));
+            showMessage(tr("画像に人物が見つからないため、ランドマークは変更していません。"));
             return;
         }
         if (result.outcome == LandmarkDetectionResult::Outcome::kFailed) {
-            showMessage(
-                QStringLiteral("ランドマークを自動検出できませんでした。ランドマークは変更して"
-                               "いません。\n(%1)")
-                    .arg(result.message));
+            showMessage(tr("ランドマークを自動検出できませんでした。ランドマークは変更して"
+                           "いません。\n(%1)")
+                            .arg(result.message));
             return;
         }
+        offerDemoCopy();
+        std::array<LandMarkValue, kLandMarks> before{}, after{};
+        for (int16_t i = 0; i < kLandMarks; ++i)
+            before[static_cast<size_t>(i)] = landMarkValue(i);
         session_->SetArea(
             {RoundScale(Picture1_->ScaleWidth()), RoundScale(Picture1_->ScaleHeight())});
         for (int16_t i = 0; i < kLandMarks; ++i) {
@@ -93,6 +96,10 @@ void FormMain::placeDetectedLandmarks(const LandmarkDetectionResult &result) {
             setNeedsCheck(i, result.needsCheck[i]);
         }
         RedrawPicture();
+        // The landmarks found are one undo step.
+        for (int16_t i = 0; i < kLandMarks; ++i)
+            after[static_cast<size_t>(i)] = landMarkValue(i);
+        if (before != after) pushEdit(SetLandMarksCommand::AllLandMarks(*this, before, after));
     });
 }
 
@@ -105,7 +112,7 @@ void FormMain::setNeedsCheck(int16_t n, bool check) {
                               : name->text();
     name->setText(check ? kCheckPrefix + plain : plain);
     name->setStyleSheet(check ? kCheckStyle : QString());
-    name->setToolTip(check ? kCheckTip : QString());
+    name->setToolTip(check ? tr(kCheckTip) : QString());
 }
 
 void FormMain::clearNeedsCheck() {

@@ -10,9 +10,12 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
+#include <QTimer>
+
 #include "app/FormMain.h"
 #include "app/MainControls.h"
 #include "app/PictureView.h"
+#include "app/StatusPanel.h"
 
 namespace pondera {
 
@@ -121,6 +124,9 @@ void FormMain::connectControls() {
         if (fillingMemo_) return;
         memoDirty_ = true;
         limitMemo();
+        // Asked once the keystroke is through, so the box is not refilled under its own edit.
+        if (!demoCopyAsked_ && StatusPanel::IsDemoCode(memoCode_))
+            QTimer::singleShot(0, this, [this] { command([this] { offerDemoCopy(true); }); });
     });
     TextMEMO_->installEventFilter(this);
     for (QLineEdit *box : findChildren<QLineEdit *>())
@@ -134,7 +140,7 @@ bool FormMain::eventFilter(QObject *watched, QEvent *event) {
         const auto *key = static_cast<QKeyEvent *>(event);
         const QKeySequence pressed(key->keyCombination());
         for (const QAction *action : shortcutActions_) {
-            if (action->shortcut() == pressed) {
+            if (action->shortcuts().contains(pressed)) {
                 event->ignore();
                 return true;
             }

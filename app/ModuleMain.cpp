@@ -1,16 +1,14 @@
 #include "app/ModuleMain.h"
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <csignal>
 #include <memory>
 
 #include "app/FormMain.h"
 #include "app/StartOptions.h"
 #include "app/Translations.h"
+#include "store/platform/system.h"
 
 namespace pondera {
 
@@ -19,29 +17,15 @@ int16_t CurIDCode = -1;
 namespace {
 
 // A request to end (logout, kill, Ctrl+C in the terminal) closes the window as Quit does, so
-// the workbook is left complete and unlocked. The handler only writes a byte; the window
-// reacts to it on the event loop.
-int signalPipe[2] = {-1, -1};
-
-void onEndSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
-}
-
+// the workbook is left complete and unlocked. The window reacts to it on the event loop.
 void closeOnEndSignals(FormMain &form) {
-    if (::pipe(signalPipe) != 0) return;
-    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &form);
-    QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
+    const int fd = store::endRequestPipe();
+    if (fd < 0) return;
+    auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read, &form);
+    QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form, fd] {
+        store::takeEndRequest(fd);
         form.close();
     });
-    struct sigaction action {};
-    action.sa_handler = onEndSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int sig : {SIGTERM, SIGINT, SIGHUP})
-        sigaction(sig, &action, nullptr);
 }
 
 }  // namespace

@@ -103,6 +103,24 @@ std::pair<float, float> RecordSession::Digitize(int16_t landMark, float picX, fl
     return {x, z};
 }
 
+void RecordSession::PutLandMark(int16_t landMark, float x, float z) {
+    if (!shown_) throw Error(kErrInternal, "No record is shown to place a landmark on");
+    objLandMark->SetLandMarkX(landMark, x);
+    objLandMark->SetLandMarkY(landMark, 0);
+    objLandMark->SetLandMarkZ(landMark, z);
+    objExcel->PutLandMarkX(landMark, x);
+    objExcel->PutLandMarkZ(landMark, z);
+    StoreCentres();
+}
+
+void RecordSession::MoveLandMark(int16_t landMark, float x, float z) {
+    if (!shown_) throw Error(kErrInternal, "No record is shown to move a landmark on");
+    objLandMark->SetLandMarkX(landMark, x);
+    objLandMark->SetLandMarkY(landMark, 0);
+    objLandMark->SetLandMarkZ(landMark, z);
+    computeCentres();
+}
+
 void RecordSession::SetSex(int16_t sex) {
     if (!shown_) throw Error(kErrInternal, "No record is shown to set the sex of");
     objSegment->SetSex(sex);

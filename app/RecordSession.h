@@ -78,6 +78,12 @@ class RecordSession {
     // Places a landmark at a picture position: landmark set, record, centres. Returns the
     // model coordinates stored.
     std::pair<float, float> Digitize(int16_t landMark, float picX, float picY);
+    // Puts a landmark at model coordinates: landmark set, record, centres (undo, nudges, the end
+    // of a drag, landmarks found automatically).
+    void PutLandMark(int16_t landMark, float x, float z);
+    // Moves a landmark in the landmark set and the centres shown, writing nothing: the record
+    // receives the position once the move ends (PutLandMark).
+    void MoveLandMark(int16_t landMark, float x, float z);
     void SetSex(int16_t sex);
     // Appends a record and returns its code; the record shown stays selected.
     int16_t AddRecord();

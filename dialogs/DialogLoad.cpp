@@ -67,6 +67,9 @@ void DialogLoad::BuildWindow() {
     // Every entry is one line of the same height, which keeps tens of thousands of entries cheap.
     ListProject_->setUniformItemSizes(true);
     ListProject_->setModel(entries_);
+    ListProject_->installEventFilter(this);
+    connect(ListProject_, &QListView::doubleClicked, this,
+            [this](const QModelIndex &index) { openEntry(index.row()); });
 
     setTabOrder(OKButton_, CancelButton_);
     setTabOrder(CancelButton_, ListProject_);
@@ -103,6 +106,32 @@ void DialogLoad::Form_Load(LoadListSource &source) {
     }
     entries_->setStringList(lines);
     ListProject_->clearSelection();
+    // Show where the record on screen lies without choosing it: OK still needs a choice.
+    const int shown = curIDCode_ - minCode;
+    if (maxCode >= minCode && shown >= 0 && shown < lines.size()) {
+        const QModelIndex index = entries_->index(shown, 0);
+        ListProject_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        ListProject_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    }
+}
+
+void DialogLoad::openEntry(int row) {
+    if (row < 0 || row >= entries_->rowCount()) return;
+    curIDCode_ = static_cast<int16_t>(row);
+    accept();
+}
+
+bool DialogLoad::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == ListProject_ && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            const QModelIndex current = ListProject_->currentIndex();
+            if (current.isValid()) openEntry(current.row());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void DialogLoad::OKButton_Click() {

@@ -16,9 +16,11 @@ namespace pondera {
 // selected position back in curIDCode. Form_Load runs in the constructor (the list is built on
 // every opening, which moves the store's current record through all codes).
 //
-// Keys: neither button is the default button, so Enter presses only a button that has the focus
-// (the dialog opens with the focus on OK). Esc and the close box act as Cancel. OK without a
-// selected entry also acts as Cancel: there is no record -1 to show.
+// Keys: neither button is the default button, so Enter on a button presses only that button (the
+// dialog opens with the focus on OK); Enter in the list and a double click open the entry they
+// are on. Esc and the close box act as Cancel. OK without a selected entry also acts as Cancel:
+// there is no record -1 to show. The list opens scrolled to the record shown, with its entry
+// current (the focus frame) but not selected.
 class DialogLoad : public QDialog {
     Q_OBJECT
   public:
@@ -38,12 +40,14 @@ class DialogLoad : public QDialog {
 
   protected:
     void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
     void BuildWindow();
     void Form_Load(LoadListSource &source);
     void OKButton_Click();
     void CancelButton_Click();
+    void openEntry(int row);
 
     int16_t &curIDCode_;
     QPushButton *OKButton_ = nullptr;

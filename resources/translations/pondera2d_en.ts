@@ -126,6 +126,42 @@ The sex value %3 of record %2 is neither 0 (Male) nor 1 (Female). Until a sex is
         <translation>Cancelled</translation>
     </message>
     <message>
+        <source>画像が大きすぎるため読み込めません。画像は変更されません。</source>
+        <translation>The picture is too large to load. The picture is not changed.</translation>
+    </message>
+    <message>
+        <source>画像ファイルとして読み込めません。画像は変更されません。</source>
+        <translation>The file cannot be read as a picture. The picture is not changed.</translation>
+    </message>
+    <message>
+        <source>自動検出した位置です。確かめて、違っていれば画像上をクリックして置き直してください。</source>
+        <translation>Placed by automatic detection. Check it, and if it is wrong click on the picture to place it again.</translation>
+    </message>
+    <message>
+        <source>自動検出は使用できません: </source>
+        <translation>Automatic detection is not available: </translation>
+    </message>
+    <message>
+        <source>自動検出は使用できません。
+(%1)</source>
+        <translation>Automatic detection is not available.
+(%1)</translation>
+    </message>
+    <message>
+        <source>画像が読み込まれていないため、自動検出できません。</source>
+        <translation>No picture is loaded, so nothing can be detected.</translation>
+    </message>
+    <message>
+        <source>画像に人物が見つからないため、ランドマークは変更していません。</source>
+        <translation>No person was found in the picture, so the landmarks were not changed.</translation>
+    </message>
+    <message>
+        <source>ランドマークを自動検出できませんでした。ランドマークは変更していません。
+(%1)</source>
+        <translation>The landmarks could not be detected. The landmarks were not changed.
+(%1)</translation>
+    </message>
+    <message>
         <source>
 ほか %1 件</source>
         <translation>
@@ -609,6 +645,14 @@ The changes could not be saved to the record file. Quitting now loses the change
         <translation>Error number %1
 The demonstration picture %2 could not be written. The demonstration records are shown without it.
 (%3)</translation>
+    </message>
+    <message>
+        <source>すべての画像 (%1)</source>
+        <translation>All pictures (%1)</translation>
+    </message>
+    <message>
+        <source>すべてのファイル (*)</source>
+        <translation>All files (*)</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -50,6 +51,34 @@ std::string localTimeText(const char *format) {
     char buf[64] = {};
     if (::localtime_r(&now, &tm)) std::strftime(buf, sizeof buf, format, &tm);
     return buf;
+}
+
+namespace {
+
+int endPipe[2] = {-1, -1};
+
+void onEndSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(endPipe[1], &byte, 1);
+}
+
+}  // namespace
+
+int endRequestPipe() {
+    if (endPipe[0] >= 0) return endPipe[0];
+    if (::pipe(endPipe) != 0) return -1;
+    struct sigaction action {};
+    action.sa_handler = onEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &action, nullptr);
+    return endPipe[0];
+}
+
+void takeEndRequest(int fd) {
+    char byte = 0;
+    [[maybe_unused]] const ssize_t got = ::read(fd, &byte, 1);
 }
 
 }  // namespace pondera::store

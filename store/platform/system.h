@@ -12,4 +12,11 @@ std::string homeDirectory();
 // The current local time in strftime's format, empty when it cannot be had.
 std::string localTimeText(const char *format);
 
+// Turns every request to end the program (SIGTERM, SIGINT, SIGHUP: logout, kill, Ctrl+C) into
+// one byte on a pipe and returns the pipe's reading end for an event loop to watch, or -1 when
+// it cannot be set up. The signal handler only writes the byte.
+int endRequestPipe();
+// Takes one such byte off the pipe.
+void takeEndRequest(int fd);
+
 }  // namespace pondera::store

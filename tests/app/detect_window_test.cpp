@@ -147,6 +147,8 @@ class DetectWindowTest : public QObject {
         h.chooseFile = [this](QWidget *) { return nextFile_; };
         h.runDialog = [](QDialog &) { return 0; };
         h.poseModel = [this] { return model_; };
+        // The copy of a demonstration record is declined: these cases change the record itself.
+        h.ask = [](const QString &) { return false; };
         form_ = std::make_unique<FormMain>(h);
         QVERIFY(form_->IsLoaded());
         form_->ShowNotices();

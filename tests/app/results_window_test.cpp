@@ -232,6 +232,8 @@ class ResultsWindowTest : public QObject {
         h.choosePrinter = [this](QWidget *, QPrinter &printer) {
             return printerAction_ ? printerAction_(printer) : false;
         };
+        // The copy of a demonstration record is declined: these cases change the record itself.
+        h.ask = [](const QString &) { return false; };
         return h;
     }
     void start() {

@@ -178,6 +178,7 @@ class StoreFaultsWindowTest : public QObject {
 
     void changeMadeElsewhereIsToldAtTheNextCommand() {
         startShown();
+        form_->New_Click();
         editFile([](store::Workbook &book) {
             book.sheet("ID").setCell(6, 4, store::CellValue::str("edited elsewhere"));
         });
@@ -267,6 +268,8 @@ class StoreFaultsWindowTest : public QObject {
             asked_ << text;
             return onAsk_ ? onAsk_() : false;
         };
+        // Editing a demonstration record offers a copy of it; these tests decline.
+        h.ask = [](const QString &) { return false; };
         h.runDialog = [this](QDialog &dialog) {
             if (dialogAction_) dialogAction_(dialog);
             return int(dialog.result());

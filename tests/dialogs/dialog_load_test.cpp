@@ -80,7 +80,9 @@ class DialogLoadTest : public QObject {
     void okOnThirdEntryGivesTwo();
     void closingWithoutChoiceKeepsCurIDCode_data();
     void closingWithoutChoiceKeepsCurIDCode();
-    void doubleClickOnlySelects();
+    void entryOpensDirectly_data();
+    void entryOpensDirectly();
+    void opensScrolledToTheRecordShown();
     void fullStoreListsEveryCode();
 };
 
@@ -158,10 +160,6 @@ void DialogLoadTest::windowOpensWithoutSelectionAndFocusOnOK() {
     // Tab order: OK, Cancel, list.
     QCOMPARE(dialog.OKButton()->nextInFocusChain(), dialog.CancelButton());
     QCOMPARE(dialog.CancelButton()->nextInFocusChain(), dialog.ListProject());
-    // Enter in the list presses nothing: the dialog stays open.
-    dialog.ListProject()->setFocus();
-    QTest::keyClick(dialog.ListProject(), Qt::Key_Return);
-    QVERIFY(dialog.isVisible());
 }
 
 void DialogLoadTest::okOnThirdEntryGivesTwo() {
@@ -213,23 +211,58 @@ void DialogLoadTest::closingWithoutChoiceKeepsCurIDCode() {
     QCOMPARE(cur, int16_t{1});
 }
 
-void DialogLoadTest::doubleClickOnlySelects() {
+void DialogLoadTest::entryOpensDirectly_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("double click") << QStringLiteral("double click");
+    QTest::newRow("Enter after moving down") << QStringLiteral("down enter");
+    QTest::newRow("keypad Enter after a click") << QStringLiteral("click keypad");
+}
+
+void DialogLoadTest::entryOpensDirectly() {
+    QFETCH(QString, how);
     FakeSource source(DemoRecords("/d"));
-    int16_t cur = 3;
+    int16_t cur = 0;
+    DialogLoad dialog(source, cur);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QListView *list = dialog.ListProject();
+    const QRect rect = list->visualRect(list->model()->index(1, 0));
+    if (how == QLatin1String("double click")) {
+        // A real double click starts with a press of its own, which QTest's leaves out.
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    } else if (how == QLatin1String("down enter")) {
+        list->setFocus();  // the entry of the record shown (0) is current
+        QTest::keyClick(list, Qt::Key_Down);
+        QVERIFY(dialog.isVisible());
+        QTest::keyClick(list, Qt::Key_Return);
+    } else {
+        SelectRow(dialog, 1);
+        QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+    }
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(cur, int16_t{1});
+    QCOMPARE(Entries(dialog).at(1), QStringLiteral("1 1 /d/DEMO/demo001.bmp"));
+}
+
+void DialogLoadTest::opensScrolledToTheRecordShown() {
+    std::vector<Record> records(500, Record{0, "p"});
+    FakeSource source(records);
+    int16_t cur = 420;
     DialogLoad dialog(source, cur);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QListView *list = dialog.ListProject();
-    const QRect rect = list->visualRect(list->model()->index(1, 0));
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(cur, int16_t{3});
-    QCOMPARE(list->selectionModel()->selectedIndexes().size(), 1);
-    QCOMPARE(list->selectionModel()->selectedIndexes().first().row(), 1);
-    QVERIFY(!list->isPersistentEditorOpen(list->model()->index(1, 0)));
-    // One entry at most stays selected.
-    SelectRow(dialog, 2);
-    QCOMPARE(list->selectionModel()->selectedIndexes().size(), 1);
+    const QModelIndex shown = list->model()->index(420, 0);
+    QCOMPARE(list->currentIndex(), shown);
+    QVERIFY(list->viewport()->rect().contains(list->visualRect(shown)));
+    // Current is not chosen: OK still keeps the record, and the focus stays on OK.
+    QVERIFY(!list->selectionModel()->hasSelection());
+    QCOMPARE(dialog.focusWidget(), dialog.OKButton());
+    QTest::mouseClick(dialog.OKButton(), Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(cur, int16_t{420});
 }
 
 void DialogLoadTest::fullStoreListsEveryCode() {

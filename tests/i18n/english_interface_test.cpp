@@ -214,7 +214,7 @@ class EnglishInterfaceTest : public QObject {
         form.Load_Click();
         form.Information_Click();
         form.About_Click();
-        auto picture = FormMain::MakePictureDialog(&form);
+        auto picture = form.MakePictureDialog(&form);
         inspect.text(QStringLiteral("picture dialog title"), picture->windowTitle());
         for (const QString &filter : picture->nameFilters())
             inspect.text(QStringLiteral("picture dialog filter"), filter);
