@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
 #include <cmath>
 
 #include "app/ExportCommands.h"
@@ -114,10 +115,11 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
     buildAids();
     setUpDetection();
     buildResults();
-    // The results row lies below the client area, which keeps its designed size.
-    resize(scale_.pixels(kClientWidthTwips), scale_.pixels(kClientHeightTwips) +
-                                                 menuBar()->sizeHint().height() +
-                                                 statusBar()->sizeHint().height());
+    // The results row and the status bar lie below the client area, which keeps its designed
+    // size.
+    resize(scale_.pixels(kClientWidthTwips),
+           scale_.pixels(kClientHeightTwips) + menuBar()->sizeHint().height() +
+               resultsBar_->sizeHint().height() + statusBar()->sizeHint().height());
     Form_Load();
 }
 

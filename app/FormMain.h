@@ -18,6 +18,7 @@
 #include "pose/ModelLocation.h"
 
 class QAction;
+class QToolBar;
 class QDialog;
 class QUndoStack;
 class QGroupBox;
@@ -287,6 +288,7 @@ class FormMain : public QMainWindow, private EditTarget {
     bool dragMoved_ = false;
     LandMarkValue dragPress_{};
     ResultsPanel *Results_ = nullptr;
+    QToolBar *resultsBar_ = nullptr;
     QAction *MenuShow_Base_ = nullptr;
     std::unique_ptr<ExportCommands> exports_;
 };

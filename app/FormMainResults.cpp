@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QToolBar>
 
 #include "app/ExportCommands.h"
 #include "app/FormMain.h"
@@ -20,9 +21,16 @@ const QColor kBaseColour(0, 140, 60);
 }  // namespace
 
 void FormMain::buildResults() {
+    // The results get a row of their own under the client area: the status bar below it is
+    // taken by the landmark guidance, the placed count and the pointer position.
     Results_ = new ResultsPanel(this);
-    statusBar()->setSizeGripEnabled(false);
-    statusBar()->addWidget(Results_, 1);
+    resultsBar_ = new QToolBar(this);
+    resultsBar_->setObjectName(QStringLiteral("ResultsBar"));
+    resultsBar_->setMovable(false);
+    resultsBar_->setFloatable(false);
+    resultsBar_->toggleViewAction()->setEnabled(false);
+    resultsBar_->addWidget(Results_);
+    addToolBar(Qt::BottomToolBarArea, resultsBar_);
 
     ExportContext context;
     context.owner = this;

@@ -74,15 +74,21 @@ QString LandmarkGuide::Caption(int16_t index) {
     static const ClassLANDMARK names;
     const QString japanese = QString::fromStdString(names.GetLandMarkName(index));
     const QString english = QString::fromUtf8(LandMarkEnglishName(index));
+    QString caption;
     switch (LandMarkSide(index)) {
         case BodySide::kRight:
-            return tr("%1 = %2 (subject's right)").arg(japanese, english);
+            caption = tr("%1 = %2 (subject's right)");
+            break;
         case BodySide::kLeft:
-            return tr("%1 = %2 (subject's left)").arg(japanese, english);
+            caption = tr("%1 = %2 (subject's left)");
+            break;
         case BodySide::kCentre:
+            caption = tr("%1 = %2");
             break;
     }
-    return tr("%1 = %2").arg(japanese, english);
+    // Filled by name rather than by arg(): an English caption leaves the Japanese name out, and
+    // arg() would then put it where the English one belongs.
+    return caption.replace(QLatin1String("%1"), japanese).replace(QLatin1String("%2"), english);
 }
 
 QPointF LandmarkGuide::FigurePoint(int16_t index) {

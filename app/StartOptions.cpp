@@ -1,15 +1,15 @@
 #include "app/StartOptions.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <iostream>
 #include <string_view>
 
 #include "dialogs/AppTitle.h"
+#include "store/platform/files.h"
 
 namespace pondera {
 
@@ -57,8 +57,8 @@ QString DocumentsStartFolder() {
 }
 
 QString StartFolderProblem(const QString &folder) {
-    // access() asks the kernel itself, so a read-only file system counts as well as the modes.
-    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0) return {};
+    // The kernel is asked itself, so a read-only file system counts as well as the modes.
+    if (store::canWriteIn(QFile::encodeName(folder).toStdString())) return {};
     QString instead = DocumentsStartFolder();
     if (QDir(instead) == QDir(folder)) instead = QDir::homePath();
     return QCoreApplication::translate(

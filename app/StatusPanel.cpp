@@ -5,6 +5,8 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
+#include <algorithm>
 
 #include "app/LandmarkGuide.h"
 
@@ -33,6 +35,14 @@ StatusPanel::StatusPanel(QMainWindow *window) : QObject(window) {
     demoNew_ = new QPushButton(tr("新しい記録で始める"), demoBanner_);
     demoNew_->setObjectName(QStringLiteral("DemoNew"));
     demoNew_->setFocusPolicy(Qt::NoFocus);
+    // The banner is short; it keeps its whole text, and the landmark caption beside it yields.
+    text->setMinimumWidth(text->sizeHint().width());
+    QStyle *style = demoNew_->style();
+    const int chrome = 2 * (style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, demoNew_) +
+                            style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, demoNew_));
+    demoNew_->setMinimumWidth(
+        std::max(demoNew_->sizeHint().width(),
+                 demoNew_->fontMetrics().horizontalAdvance(demoNew_->text()) + chrome));
     layout->addWidget(text);
     layout->addWidget(demoNew_);
     bar->addWidget(demoBanner_);

@@ -162,6 +162,38 @@ The sex value %3 of record %2 is neither 0 (Male) nor 1 (Female). Until a sex is
 (%1)</translation>
     </message>
     <message>
+        <source>記録 %1 はデモ用の記録で、起動のたびに元に戻ります。
+画像・性別・LandMark を新しい記録にコピーして、そちらを変更しますか?
+(いいえ: このデモの記録をそのまま変更します)</source>
+        <translation>Record %1 is a demonstration record and is restored at every start.
+Copy its picture, sex and landmarks into a new record and change that one instead?
+(No: change this demonstration record)</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Edit</translation>
+    </message>
+    <message>
+        <source>Undo(&amp;U)</source>
+        <translation>Undo(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Redo(&amp;R)</source>
+        <translation>Redo(&amp;R)</translation>
+    </message>
+    <message>
+        <source>次のLandMarkへ自動で進む</source>
+        <translation>Advance to the Next Landmark Automatically</translation>
+    </message>
+    <message>
+        <source>View</source>
+        <translation>View</translation>
+    </message>
+    <message>
+        <source>骨格線と目印の縁取り(&amp;S)</source>
+        <translation>Skeleton Lines and Marker Halos(&amp;S)</translation>
+    </message>
+    <message>
         <source>
 ほか %1 件</source>
         <translation>
@@ -403,6 +435,33 @@ The changes could not be saved to the record file. Quitting now loses the change
     <message>
         <source>(*)松井秀治（1958）</source>
         <translation>(*)Matsui (1958)</translation>
+    </message>
+</context>
+<context>
+    <name>pondera::LandmarkGuide</name>
+    <message>
+        <source>%1 = %2 (subject&apos;s right)</source>
+        <translation>%2 (subject&apos;s right)</translation>
+    </message>
+    <message>
+        <source>%1 = %2 (subject&apos;s left)</source>
+        <translation>%2 (subject&apos;s left)</translation>
+    </message>
+    <message>
+        <source>%1 = %2</source>
+        <translation>%2</translation>
+    </message>
+    <message>
+        <source>右</source>
+        <translation>R</translation>
+    </message>
+    <message>
+        <source>左</source>
+        <translation>L</translation>
+    </message>
+    <message>
+        <source>front view: the subject&apos;s right is on your left</source>
+        <translation>front view: the subject&apos;s right is on your left</translation>
     </message>
 </context>
 <context>
@@ -676,6 +735,25 @@ Start Pondera2D in a folder you can write to, for example:
 %1</source>
         <translation>The folder cannot be created, so Pondera2D cannot start:
 %1</translation>
+    </message>
+</context>
+<context>
+    <name>pondera::StatusPanel</name>
+    <message>
+        <source>デモ用の記録です (起動のたびに元に戻ります)</source>
+        <translation>Demonstration record (restored at every start)</translation>
+    </message>
+    <message>
+        <source>新しい記録で始める</source>
+        <translation>Start a new record</translation>
+    </message>
+    <message>
+        <source>%1/22 配置済み</source>
+        <translation>%1/22 placed</translation>
+    </message>
+    <message>
+        <source>x %1  z %2</source>
+        <translation>x %1  z %2</translation>
     </message>
 </context>
 <context>
