@@ -45,8 +45,8 @@ struct TwipScale {
     double pixelsPerTwip = 1.0 / 15.0;
     int pixels(int twips) const;
     QRect rect(int left, int top, int width, int height) const;
-    QRect rect(const ControlSpec &spec) const {
-        return rect(spec.left, spec.top, spec.width, spec.height);
+    QRect rect(const ControlSpec &entry) const {
+        return rect(entry.left, entry.top, entry.width, entry.height);
     }
 };
 

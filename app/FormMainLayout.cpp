@@ -53,13 +53,13 @@ void FormMain::buildMenus() {
 }
 
 void FormMain::buildControls() {
-    for (const ControlSpec &spec : MainWindowControls()) {
-        QWidget *parent = spec.parent.empty()
+    for (const ControlSpec &entry : MainWindowControls()) {
+        QWidget *parent = entry.parent.empty()
                               ? static_cast<QWidget *>(this)
-                              : findChild<QWidget *>(QString::fromStdString(spec.parent));
-        QWidget *control = MakeControl(spec, parent);
-        control->setObjectName(QString::fromStdString(spec.name));
-        if (spec.kind == ControlKind::Client) setCentralWidget(control);
+                              : findChild<QWidget *>(QString::fromStdString(entry.parent));
+        QWidget *control = MakeControl(entry, parent);
+        control->setObjectName(QString::fromStdString(entry.name));
+        if (entry.kind == ControlKind::Client) setCentralWidget(control);
     }
     const auto get = [this]<typename T>(T *&slot, const QString &name) {
         slot = findChild<T *>(name);
@@ -99,12 +99,12 @@ void FormMain::buildControls() {
 void FormMain::placeControls() {
     const QSize designed(scale_.pixels(kClientWidthTwips), scale_.pixels(kClientHeightTwips));
     const QSize extra = (centralWidget()->size() - designed).expandedTo(QSize(0, 0));
-    for (const ControlSpec &spec : MainWindowControls()) {
-        if (spec.kind == ControlKind::Client) continue;
-        QRect rect = scale_.rect(spec);
-        if (spec.name == "Frame1" || spec.name == "Picture1") rect.setSize(rect.size() + extra);
-        if (spec.name == "Frame2" || spec.name == "TextMEMO") rect.translate(extra.width(), 0);
-        findChild<QWidget *>(QString::fromStdString(spec.name))->setGeometry(rect);
+    for (const ControlSpec &entry : MainWindowControls()) {
+        if (entry.kind == ControlKind::Client) continue;
+        QRect rect = scale_.rect(entry);
+        if (entry.name == "Frame1" || entry.name == "Picture1") rect.setSize(rect.size() + extra);
+        if (entry.name == "Frame2" || entry.name == "TextMEMO") rect.translate(extra.width(), 0);
+        findChild<QWidget *>(QString::fromStdString(entry.name))->setGeometry(rect);
     }
 }
 

@@ -45,9 +45,9 @@ void SetBackground(QWidget *widget, const QColor &colour) {
 }
 
 // Creates one control of the layout table inside its container.
-QWidget *MakeControl(const ControlSpec &spec, QWidget *parent) {
-    const QString caption = QString::fromStdString(spec.caption);
-    switch (spec.kind) {
+QWidget *MakeControl(const ControlSpec &entry, QWidget *parent) {
+    const QString caption = QString::fromStdString(entry.caption);
+    switch (entry.kind) {
         case ControlKind::Client:
             return new QWidget(parent);
         case ControlKind::Frame:
@@ -57,7 +57,7 @@ QWidget *MakeControl(const ControlSpec &spec, QWidget *parent) {
             auto *box = new QLineEdit(caption, parent);
             box->setFrame(false);
             // The picture name changes through Load Picture only; typing could never be stored.
-            box->setReadOnly(spec.kind == ControlKind::NameBox);
+            box->setReadOnly(entry.kind == ControlKind::NameBox);
             SetBackground(box, SystemColour(15));
             return box;
         }

@@ -14,6 +14,6 @@ QColor SystemColour(int index);
 // Sets the background a text box is filled with.
 void SetBackground(QWidget *widget, const QColor &colour);
 // Creates one control of the main window's layout table inside its container (not yet placed).
-QWidget *MakeControl(const ControlSpec &spec, QWidget *parent);
+QWidget *MakeControl(const ControlSpec &entry, QWidget *parent);
 
 }  // namespace pondera
