@@ -21,6 +21,7 @@
 #include "app/ModuleMain.h"
 #include "app/PictureView.h"
 #include "app/StatusPanel.h"
+#include "model/Balance.h"
 #include "model/EnglishNames.h"
 
 namespace pondera {
@@ -183,11 +184,7 @@ void FormMain::buildAids() {
 
 int FormMain::placedCount() const {
     // A press always gives z of at least 1 (the area's bottom row), so (0, 0) is never placed.
-    const ClassLANDMARK &landMarks = session_->LandMarks();
-    int placed = 0;
-    for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i)
-        if (landMarks.GetLandMarkX(i) != 0 || landMarks.GetLandMarkZ(i) != 0) ++placed;
-    return placed;
+    return CountPlaced(session_->LandMarks());
 }
 
 void FormMain::offerDemoCopy(bool fromMemo) {

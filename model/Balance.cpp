@@ -12,10 +12,16 @@ bool placed(const ClassLANDMARK &landMarks, int16_t i) {
 
 }  // namespace
 
+int CountPlaced(const ClassLANDMARK &landMarks) {
+    int count = 0;
+    for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i)
+        if (placed(landMarks, i)) ++count;
+    return count;
+}
+
 BalanceFigures CalcBalance(const ClassLANDMARK &landMarks, float cogX, float cogZ) {
     BalanceFigures f;
-    for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i)
-        if (placed(landMarks, i)) ++f.placedCount;
+    f.placedCount = CountPlaced(landMarks);
 
     for (int16_t i : BalanceFigures::kFootPoints) {
         if (!placed(landMarks, i)) continue;

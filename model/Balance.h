@@ -45,5 +45,7 @@ struct BalanceFigures {
 
 // The figures for the landmark set's landmarks 0..21 and a centre of gravity (model x, z).
 BalanceFigures CalcBalance(const ClassLANDMARK &landMarks, float cogX, float cogZ);
+// How many landmarks are placed; one at exactly (0, 0) is not.
+int CountPlaced(const ClassLANDMARK &landMarks);
 
 }  // namespace pondera
