@@ -120,6 +120,7 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
     resize(scale_.pixels(kClientWidthTwips),
            scale_.pixels(kClientHeightTwips) + menuBar()->sizeHint().height() +
                resultsBar_->sizeHint().height() + statusBar()->sizeHint().height());
+    connect(&idleSave_, &QTimer::timeout, this, &FormMain::saveInBackground);
     Form_Load();
 }
 
@@ -147,6 +148,7 @@ void FormMain::command(const std::function<void()> &body) {
 
 void FormMain::commandFinished() {
     checkWorkbook(true);
+    scheduleBackgroundSave();
     if (closeRequested_) {
         closeRequested_ = false;
         QTimer::singleShot(0, this, &QWidget::close);

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -184,6 +185,11 @@ class FormMain : public QMainWindow, private EditTarget {
     // Looks for changes made to the workbook by another program and tells of them.
     void checkWorkbook(bool reportErrors);
     void limitMemo();  // keeps the memo box within what a cell holds, saying so
+    // Keeps the workbook file current: a background save once the user has paused for a while
+    // after a change (FormMainStore.cpp).
+    void scheduleBackgroundSave();
+    void saveInBackground();
+    void backgroundSaveEnded();
     void RedrawPicture();
     void displayRecord();
     void showRecordFields(const ShownRecord &record);
@@ -239,6 +245,7 @@ class FormMain : public QMainWindow, private EditTarget {
     bool startupNoticesPending_ = true;
     bool closeRequested_ = false;  // a close arrived while a command was running
     bool checkingWorkbook_ = false;
+    QTimer idleSave_;  // single shot: the pause after a change that starts a background save
     std::vector<QAction *> shortcutActions_;
     PictureCache pictures_;
     QString pictureFolder_;  // of the picture chosen last; empty: the current directory

@@ -1,5 +1,5 @@
-// The main window's side of saving: the close save, changes made to the workbook by another
-// program, and the memo box's limit.
+// The main window's side of saving: the background save after a pause, the close save, changes
+// made to the workbook by another program, and the memo box's limit.
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
@@ -17,6 +17,12 @@ namespace {
 
 // What one cell holds, in UTF-16 code units, as the store counts a memo.
 constexpr qsizetype kMaxMemoLength = 32767;
+
+// The pause after a change before the workbook file is brought up to date: long enough that a
+// run of clicks is one save, short enough that a spreadsheet opened meanwhile sees the work.
+// After a failed save the next try waits longer (a full disk rarely clears in seconds).
+constexpr int kIdleSaveMs = 2000;
+constexpr int kRetrySaveMs = 30000;
 
 int errorNumber(const std::exception &e) {
     const auto *error = dynamic_cast<const Error *>(&e);
@@ -64,6 +70,39 @@ void FormMain::checkWorkbook(bool reportErrors) {
     checkingWorkbook_ = false;
 }
 
+void FormMain::scheduleBackgroundSave() {
+    if (!session_ || !session_->Store().HasUnsavedChanges()) return;
+    idleSave_.setSingleShot(true);
+    idleSave_.start(session_->Store().BackgroundSaveFailed() ? kRetrySaveMs : kIdleSaveMs);
+}
+
+// The snapshot is taken here, on the window's thread, between two events; the writing runs on
+// the store's thread and reports back through the event loop.
+void FormMain::saveInBackground() {
+    if (!session_) return;
+    if (trap_.Running()) {
+        // A command (or its message) is still open: its end schedules the save again.
+        return;
+    }
+    try {
+        session_->Store().SaveInBackground([this] {
+            QMetaObject::invokeMethod(
+                this, [this] { backgroundSaveEnded(); }, Qt::QueuedConnection);
+        });
+    } catch (const std::exception &) {
+        // The snapshot could not be taken; the journal holds everything, the close saves.
+    }
+}
+
+void FormMain::backgroundSaveEnded() {
+    if (!session_) return;  // the close took the save in
+    session_->Store().FinishBackgroundSave();
+    // Changes made while it wrote wait for the next pause (or for this one, if already over).
+    if (!idleSave_.isActive()) scheduleBackgroundSave();
+    // A failure is told once; a command still open shows it when it ends.
+    if (!trap_.Running() && !startupNoticesPending_) ShowNotices();
+}
+
 // Every change must be in the journal before the window may go: a change known only in memory
 // would be lost with the process.
 bool FormMain::commitBeforeClose() {
@@ -109,6 +148,7 @@ bool FormMain::Form_Unload() {
                      "変更は失われず、次に起動したときに復元されます。"),
                   QString::fromStdString(e.what()));
     }
+    idleSave_.stop();
     session_.reset();
     return true;
 }

@@ -36,6 +36,12 @@ constexpr const char *kShapes[] = {
                       "ワークブック「%1」にはこのプログラムが保存できない内容があったため、元の"
                       "ファイルを「%2」として残しました。"),
     QT_TRANSLATE_NOOP("pondera::StoreTexts",
+                      "ワークブック「%1」を自動で保存できませんでした。変更はすべてジャーナルに"
+                      "記録されており、失われていません。保存は後でもう一度試みます。理由: %2"),
+    QT_TRANSLATE_NOOP("pondera::StoreTexts",
+                      "ワークブック「%1」を自動で保存できませんでした。保存は後でもう一度試みま"
+                      "す。理由: %2"),
+    QT_TRANSLATE_NOOP("pondera::StoreTexts",
                       "型が一致しません: シート「%1」のセル %2 の値「%3」は%4に変換できません。"),
     QT_TRANSLATE_NOOP(
         "pondera::StoreTexts",

@@ -826,5 +826,13 @@ Start Pondera2D in a folder you can write to, for example:
         <source>変更を守るジャーナル「%1」が削除されていたため、ここまでの変更をワークブックに保存し、ジャーナルを作り直しました。</source>
         <translation>The journal &quot;%1&quot; that guards the changes had been deleted, so the changes so far were saved to the workbook and the journal was made again.</translation>
     </message>
+    <message>
+        <source>ワークブック「%1」を自動で保存できませんでした。変更はすべてジャーナルに記録されており、失われていません。保存は後でもう一度試みます。理由: %2</source>
+        <translation>The workbook &quot;%1&quot; could not be saved automatically. Every change is recorded in the journal and nothing is lost. The save will be tried again later. Reason: %2</translation>
+    </message>
+    <message>
+        <source>ワークブック「%1」を自動で保存できませんでした。保存は後でもう一度試みます。理由: %2</source>
+        <translation>The workbook &quot;%1&quot; could not be saved automatically. The save will be tried again later. Reason: %2</translation>
+    </message>
 </context>
 </TS>

@@ -191,6 +191,26 @@ void ClassEXCEL::CheckWorkbook() {
     d->checkWorkbook();
 }
 
+bool ClassEXCEL::HasUnsavedChanges() const {
+    return !d->closed && d->changes != d->savedChanges;
+}
+
+bool ClassEXCEL::SaveInBackground(std::function<void()> done) {
+    return d->saveInBackground(std::move(done));
+}
+
+void ClassEXCEL::FinishBackgroundSave() {
+    d->finishBackgroundSave();
+}
+
+bool ClassEXCEL::BackgroundSaveRunning() const {
+    return d->background != nullptr;
+}
+
+bool ClassEXCEL::BackgroundSaveFailed() const {
+    return d->backgroundFailureTold;
+}
+
 // When the save fails the store stays open with its journal durable, so nothing is lost and
 // the caller may try again.
 void ClassEXCEL::Close() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,6 +71,22 @@ class ClassEXCEL {
     // it, keeps that version beside it and adds a notice naming the kept file. The window calls
     // it at each command and when it is activated.
     void CheckWorkbook();
+    // True when the store holds changes that the workbook file does not (yet).
+    bool HasUnsavedChanges() const;
+    // Keeps the workbook file current while the program runs: takes a snapshot of the workbook
+    // now and saves it atomically on a thread of its own, so that the caller's thread goes on.
+    // Starts nothing (false) without unsaved changes, while such a save runs, or when the engine
+    // cannot save a snapshot. done, when given, is called on the save's thread once it ends;
+    // the caller then calls FinishBackgroundSave on its own thread. The journal stays the crash
+    // guarantee throughout; a save that fails leaves it and the previous file as they were, and
+    // adds one notice (one until a later save works).
+    bool SaveInBackground(std::function<void()> done = {});
+    // Waits for the background save, if one runs, and takes in what it did (notices included).
+    // CheckWorkbook (once the save has ended) and Close call it themselves.
+    void FinishBackgroundSave();
+    bool BackgroundSaveRunning() const;
+    // True from a failed background save until one succeeds.
+    bool BackgroundSaveFailed() const;
     // Saves atomically, removes journal and locks. Afterwards the store accepts no call.
     void Close();
 

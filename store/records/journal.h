@@ -19,7 +19,9 @@
 // the crash interrupted.
 //
 // Sheet kCommandMark marks the end of one command (one Commit that carried changes); its row is
-// the code of the record shown. Entries of a sheet the store does not know are skipped.
+// the code of the record shown. Sheet kSavedMark says that a save put the journal's first `row`
+// commands into the workbook file; replay starts after them. Entries of a sheet the store does
+// not know are skipped.
 namespace pondera::store {
 
 struct JournalEntry {
@@ -31,6 +33,7 @@ struct JournalEntry {
 
 inline constexpr std::string_view kJournalMagic = "PNDJRNL1";
 inline constexpr uint8_t kCommandMark = 0xFF;
+inline constexpr uint8_t kSavedMark = 0xFE;
 
 uint32_t crc32(const void *data, size_t size);
 

@@ -124,19 +124,24 @@ void ClassEXCEL::Impl::bindSheet(uint8_t index) {
 
 // Counts what the user did: the commands (Commits that carried changes), and the records they
 // touched. Entries after the last command mark belong to a command whose Commit was cut short;
-// they are applied and counted as one more.
+// they are applied and counted as one more. Commands a save has already put into the workbook
+// (the last saved mark says how many) are neither applied again nor counted.
 void ClassEXCEL::Impl::replay(const std::string &bytes) {
     const store::JournalContents contents = store::decodeJournal(bytes);
+    int32_t saved = 0;
+    for (const store::JournalEntry &e : contents.entries)
+        if (e.sheet == store::kSavedMark) saved = e.row;
     std::set<int32_t> codes;
-    int commands = 0;
+    int commands = 0, seen = 0;
     bool open = false;
     for (const store::JournalEntry &e : contents.entries) {
         if (e.sheet == store::kCommandMark) {
             commands += open ? 1 : 0;
             open = false;
+            ++seen;
             continue;
         }
-        if (e.sheet > kSheetLANDMARK) continue;
+        if (e.sheet > kSheetLANDMARK || seen < saved) continue;
         try {
             put(e.sheet, e.row, e.col, e.value, false);
             open = true;
@@ -250,38 +255,130 @@ void ClassEXCEL::Impl::start(const std::string &dir) {
     // Everything replayed is in the file now; start a fresh journal.
     journal.reset(std::string(store::kJournalMagic));
     journalSize = store::kJournalMagic.size();
+    journalCommands = 0;
+    savedChanges = changes;
     started = true;
 }
 
 // ---- saving ----
 
 // Someone else wrote the file since we read or wrote it (a spreadsheet program, a copy from
-// elsewhere): their version is kept before ours replaces it.
-void ClassEXCEL::Impl::keepChanged(const std::string &why) {
+// elsewhere): their version is kept before ours replaces it. Returns the kept file's name. It
+// reads only what start-up fixed, so a background save may call it too.
+std::string ClassEXCEL::Impl::keepChangedCopy() {
     std::string kept;
     do
         kept = freeName("changed");
     while (!store::copyNoReplace(ExlFileName, kept));
-    notices.push_back("ワークブック「" + ExlFileName + "」が" + why +
-                      "このプログラムの外で変更さ"
-                      "れていたため、その版を「" +
-                      kept + "」として残しました。");
+    return kept;
+}
+
+namespace {
+
+std::string changedNotice(const std::string &workbook, const std::string &kept) {
+    return "ワークブック「" + workbook + "」がこのプログラムの外で変更されていたため、その版を「" +
+           kept + "」として残しました。";
+}
+
+std::string keptOriginalNotice(const std::string &workbook, const std::string &kept) {
+    return "ワークブック「" + workbook +
+           "」にはこのプログラムが保存できない内容があったため、元のファイルを「" + kept +
+           "」として残しました。";
+}
+
+}  // namespace
+
+void ClassEXCEL::Impl::keepChanged() {
+    notices.push_back(changedNotice(ExlFileName, keepChangedCopy()));
     known = store::fileIdentity(ExlFileName);
 }
 
 void ClassEXCEL::Impl::checkWorkbook() {
+    // While a background save runs, a new file in the workbook's place is most likely ours.
+    if (background && background->finished) finishBackgroundSave();
+    if (background) return;
     const store::FileIdentity now = store::fileIdentity(ExlFileName);
-    if (now.exists && !(now == known)) keepChanged("");
+    if (now.exists && !(now == known)) keepChanged();
 }
 
 void ClassEXCEL::Impl::save() {
+    finishBackgroundSave();
     checkWorkbook();
     const store::SaveReport report = ExlBook->saveAs(ExlFileName);
     if (!report.keptOriginal.empty())
-        notices.push_back("ワークブック「" + ExlFileName +
-                          "」にはこのプログラムが保存できない内容があったため、元のファイルを「" +
-                          report.keptOriginal + "」として残しました。");
+        notices.push_back(keptOriginalNotice(ExlFileName, report.keptOriginal));
     known = store::fileIdentity(ExlFileName);
+    savedChanges = changes;
+}
+
+// ---- saving in the background ----
+
+bool ClassEXCEL::Impl::saveInBackground(std::function<void()> done) {
+    if (closed || background || changes == savedChanges) return false;
+    std::unique_ptr<store::SaveJob> job = ExlBook->snapshotSave(ExlFileName);
+    if (!job) return false;
+    auto save = std::make_unique<records::BackgroundSave>();
+    save->job = std::move(job);
+    save->known = known;
+    save->changes = changes;
+    save->journalCommands = journalCommands;
+    save->done = std::move(done);
+    records::BackgroundSave &running = *save;
+    background = std::move(save);
+    running.thread = std::thread(runBackgroundSave, std::ref(*this), std::ref(running));
+    return true;
+}
+
+// On the save's own thread: it touches the files and its own results, nothing of the workbook.
+void ClassEXCEL::Impl::runBackgroundSave(Impl &self, records::BackgroundSave &save) {
+    try {
+        const store::FileIdentity now = store::fileIdentity(self.ExlFileName);
+        if (now.exists && !(now == save.known)) save.keptChanged = self.keepChangedCopy();
+        save.report = save.job->write();
+        save.written = store::fileIdentity(self.ExlFileName);
+    } catch (const std::exception &e) {
+        save.error = e.what();
+        if (save.error.empty()) save.error = "?";
+    }
+    save.finished = true;
+    if (save.done) save.done();
+}
+
+// Waits for a background save and takes in what it did. The journal stays the guarantee either
+// way: after a save that worked it records how many of its commands the file now holds, so that
+// a crash later replays, and counts, only those after them.
+void ClassEXCEL::Impl::finishBackgroundSave() {
+    if (!background) return;
+    background->thread.join();
+    const std::unique_ptr<records::BackgroundSave> save = std::move(background);
+    if (!save->error.empty()) {
+        if (!backgroundFailureTold)
+            notices.push_back("ワークブック「" + ExlFileName + "」を自動で保存できませんでした。" +
+                              (pending.empty()
+                                   ? "変更はすべてジャーナルに記録されており、失われていません。"
+                                   : "") +
+                              "保存は後でもう一度試みます。理由: " + save->error);
+        backgroundFailureTold = true;
+        return;
+    }
+    backgroundFailureTold = false;
+    ExlBook->finishSave(*save->job);
+    if (!save->keptChanged.empty())
+        notices.push_back(changedNotice(ExlFileName, save->keptChanged));
+    if (!save->report.keptOriginal.empty())
+        notices.push_back(keptOriginalNotice(ExlFileName, save->report.keptOriginal));
+    known = save->written;
+    savedChanges = std::max(savedChanges, save->changes);
+    if (save->journalCommands == 0 || !journal.isOpen()) return;
+    std::string mark;
+    store::encodeJournalEntry({store::kSavedMark, save->journalCommands, 0, CellValue::empty()},
+                              mark);
+    try {
+        journal.writeDurable(journalSize, mark);
+        journalSize += mark.size();
+    } catch (const Error &) {
+        // Without the mark a crash replays commands the file holds already: the same values.
+    }
 }
 
 // The journal was deleted while we ran: everything so far goes into the workbook, and a new
@@ -293,6 +390,7 @@ void ClassEXCEL::Impl::recreateJournal() {
         throw Error(kErrFileAccess, "The journal " + journalPath + " is held by another program");
     journal.reset(std::string(store::kJournalMagic));
     journalSize = store::kJournalMagic.size();
+    journalCommands = 0;
     pending.clear();
     notices.push_back("変更を守るジャーナル「" + journalPath +
                       "」が削除されていたため、ここまでの変更をワークブックに保存し、ジャーナルを作"
@@ -332,6 +430,7 @@ void ClassEXCEL::Impl::commit() {
     store::encodeJournalEntry({store::kCommandMark, CurCode, 0, CellValue::empty()}, pending);
     journal.writeDurable(journalSize, pending);
     journalSize += pending.size();
+    ++journalCommands;
     pending.clear();
 }
 
@@ -351,6 +450,7 @@ void ClassEXCEL::Impl::close() {
 
 // Release after a failed start or a failed Close: keep the journal for the next start.
 void ClassEXCEL::Impl::abandon() noexcept {
+    if (background && background->thread.joinable()) background->thread.join();
     try {
         if (!closed && journal.isOpen() && !pending.empty()) commit();
     } catch (...) {

@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "model/ClassLANDMARK.h"
@@ -35,6 +38,23 @@ inline bool isEmptyCode(const store::CellValue &v) {
     return v.isEmpty() || (v.kind == store::CellValue::Kind::Text && v.text.empty());
 }
 
+// A save running on a thread of its own: the snapshot, what the store knew when it was taken,
+// and what the thread found. The thread writes only its results, and sets finished last.
+struct BackgroundSave {
+    std::unique_ptr<store::SaveJob> job;
+    store::FileIdentity known;  // the workbook file as the store last read or wrote it
+    uint64_t changes = 0;       // the store's change count in the snapshot
+    int journalCommands = 0;    // commands in the journal, all of them in the snapshot
+    std::function<void()> done;
+
+    std::string keptChanged;  // a version written by another program, kept before ours
+    store::SaveReport report;
+    store::FileIdentity written;  // the workbook file just after the save
+    std::string error;            // empty: the save succeeded
+    std::atomic<bool> finished{false};
+    std::thread thread;
+};
+
 }  // namespace records
 
 struct ClassEXCEL::Impl {
@@ -44,6 +64,9 @@ struct ClassEXCEL::Impl {
     static constexpr uint8_t kSheetLANDMARK = store::layout::kSheetLANDMARK;
 
     Impl(const ClassLANDMARK &lm, const ClassSEGMENT &seg) : landMark(lm), segment(seg) {}
+    ~Impl() {
+        if (background && background->thread.joinable()) background->thread.join();
+    }
 
     const ClassLANDMARK &landMark;
     const ClassSEGMENT &segment;
@@ -71,7 +94,14 @@ struct ClassEXCEL::Impl {
     store::FolderLock folderLock;  // one program per folder, whatever happens to the journal
     store::LockedFile journal;
     uint64_t journalSize = 0;
-    std::string pending;  // encoded entries not yet committed
+    std::string pending;      // encoded entries not yet committed
+    int journalCommands = 0;  // command marks in the journal file
+
+    // Cell changes of the session so far, and how many of them the workbook file holds.
+    uint64_t changes = 0;
+    uint64_t savedChanges = 0;
+    std::unique_ptr<records::BackgroundSave> background;
+    bool backgroundFailureTold = false;  // a failed background save is told once, until one works
     std::string lockFileContent;
     store::FileIdentity known;  // the workbook file as we last read or wrote it
 
@@ -101,7 +131,10 @@ struct ClassEXCEL::Impl {
     void put(uint8_t index, int32_t row, int32_t col, const store::CellValue &value,
              bool journalIt) {
         sheet(index).setCell(row, col, value);
-        if (journalIt) store::encodeJournalEntry({index, row, col, value}, pending);
+        if (journalIt) {
+            store::encodeJournalEntry({index, row, col, value}, pending);
+            ++changes;
+        }
         if (index == kSheetID && col == store::layout::kColCode && firstEmptyRow != 0) {
             if (records::isEmptyCode(value)) {
                 if (row >= store::layout::kFirstRecordRow)
@@ -159,8 +192,12 @@ struct ClassEXCEL::Impl {
     void SetupSheetCOGS();
     void SetupSheetLANDMARK();
     void checkStartable();
-    void keepChanged(const std::string &why);
+    std::string keepChangedCopy();
+    void keepChanged();
     void checkWorkbook();
+    bool saveInBackground(std::function<void()> done);
+    static void runBackgroundSave(Impl &self, records::BackgroundSave &job);
+    void finishBackgroundSave();
     void recreateJournal();
     void persistNotices(size_t from);
     void loadPersistedNotices();

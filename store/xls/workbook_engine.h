@@ -39,6 +39,16 @@ struct SaveReport {
     std::string keptOriginal;
 };
 
+// The writing half of a save taken apart (Workbook::snapshotSave): it holds the workbook as it
+// was serialized and touches nothing of the workbook, so write() may run on any thread.
+class SaveJob {
+  public:
+    virtual ~SaveJob() = default;
+    // Writes the snapshot as saveAs writes the workbook: atomically, the previous file untouched
+    // on failure (Error(kErrFileAccess or kErrPathNotFound) says why).
+    virtual SaveReport write() = 0;
+};
+
 class Workbook {
   public:
     virtual ~Workbook() = default;
@@ -54,6 +64,16 @@ class Workbook {
     // rename over the target. On failure the previous file is untouched and Error(kErrFileAccess
     // or kErrPathNotFound) says why.
     virtual SaveReport saveAs(const std::string &path) = 0;
+    // A save in two halves, so that the writing, the slow part, runs off the thread that owns
+    // the workbook: snapshotSave serializes the workbook as it is now, for path; once the job's
+    // write() has returned, finishSave(job) on the owning thread records what the save did (the
+    // file the workbook now matches). Changes made in between are not in that file and are
+    // written by the next save. Null when this workbook saves only with saveAs.
+    virtual std::unique_ptr<SaveJob> snapshotSave(const std::string &path) {
+        (void)path;
+        return nullptr;
+    }
+    virtual void finishSave(SaveJob &job) { (void)job; }
 };
 
 class WorkbookEngine {

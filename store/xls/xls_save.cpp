@@ -1,29 +1,79 @@
 // Saving a workbook atomically, keeping the original beside it when the rewrite drops things.
+// A save is a snapshot (the file's bytes, built where the workbook lives) and its writing, which
+// runs on any thread.
+#include <algorithm>
+
 #include "model/error.h"
 #include "store/platform/files.h"
 #include "store/xls/xls_workbook.h"
 
 namespace pondera::store {
 
-SaveReport XlsWorkbook::saveAs(const std::string &requested) {
-    const Buffer bytes = build();
-    SaveReport report;
-    const std::string path = saveTarget(requested);
-    const FileIdentity before = fileIdentity(path);
-    const bool overSource =
-        before.exists && haveSource_ && before.device == sourceDev_ && before.inode == sourceIno_;
-    replaceAtomically(path, requested, bytes, [&] {
-        // The original is kept beside only once the new file is safely written.
-        if (overSource && needsKeeping()) report.keptOriginal = keepBeside(path);
-    });
-    if (overSource || !haveSource_ || path == sourcePath_) {
-        if (const FileIdentity now = fileIdentity(path); now.exists) setSource(path, now);
-        if (overSource) {
+namespace {
+
+class XlsSaveJob final : public SaveJob {
+  public:
+    SaveReport write() override {
+        SaveReport report;
+        const FileIdentity before = fileIdentity(path);
+        overSource =
+            before.exists && haveSource && before.device == sourceDev && before.inode == sourceIno;
+        replaceAtomically(path, requested, bytes, [&] {
+            // The original is kept beside only once the new file is safely written.
+            if (overSource && keep) report.keptOriginal = keepBeside(path);
+        });
+        written = fileIdentity(path);
+        done = true;
+        return report;
+    }
+
+    Buffer bytes;
+    std::string requested, path;
+    bool haveSource = false, keep = false;
+    uint64_t sourceDev = 0, sourceIno = 0;
+    // The sheets rewritten from their cells in this snapshot: only their losses are behind us
+    // once it replaced the source.
+    std::vector<const XlsSheet *> rewritten;
+
+    bool done = false, overSource = false;
+    FileIdentity written;
+};
+
+}  // namespace
+
+std::unique_ptr<SaveJob> XlsWorkbook::snapshotSave(const std::string &requested) {
+    auto job = std::make_unique<XlsSaveJob>();
+    job->bytes = build();
+    job->requested = requested;
+    job->path = saveTarget(requested);
+    job->haveSource = haveSource_;
+    job->sourceDev = sourceDev_;
+    job->sourceIno = sourceIno_;
+    job->keep = needsKeeping();
+    for (const auto &s : sheets_)
+        if (s->ours_) job->rewritten.push_back(s.get());
+    return job;
+}
+
+void XlsWorkbook::finishSave(SaveJob &saved) {
+    auto &job = dynamic_cast<XlsSaveJob &>(saved);
+    if (!job.done) return;
+    if (job.overSource || !haveSource_ || job.path == sourcePath_) {
+        if (job.written.exists) setSource(job.path, job.written);
+        if (job.overSource) {
             sourceLossy_ = false;
             for (auto &s : sheets_)
-                if (s->ours_) s->lossy_ = false;
+                if (std::find(job.rewritten.begin(), job.rewritten.end(), s.get()) !=
+                    job.rewritten.end())
+                    s->lossy_ = false;
         }
     }
+}
+
+SaveReport XlsWorkbook::saveAs(const std::string &requested) {
+    const std::unique_ptr<SaveJob> job = snapshotSave(requested);
+    const SaveReport report = job->write();
+    finishSave(*job);
     return report;
 }
 

@@ -91,6 +91,8 @@ class XlsWorkbook final : public Workbook {
     Worksheet &sheet(const std::string &name) override;
     Worksheet &addSheet() override;
     SaveReport saveAs(const std::string &path) override;
+    std::unique_ptr<SaveJob> snapshotSave(const std::string &path) override;
+    void finishSave(SaveJob &job) override;
 
     // The whole file as saveAs writes it (exposed for tests and tools).
     std::vector<uint8_t> serialize() {

@@ -153,6 +153,46 @@ class StoreFaultsWindowTest : public QObject {
         QCOMPARE(form_->Excel()->GetLandMarkX(0), 100.0f);
     }
 
+    // A pause after a change brings the workbook file up to date while the window goes on; the
+    // program's own save is not mistaken for another program's.
+    void pauseAfterAChangeBringsTheFileUpToDate() {
+        start();
+        form_->New_Click();
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(100, 200));
+        QTRY_VERIFY_WITH_TIMEOUT(fileCell("LANDMARK", 7, 2).isNumber(), 15000);
+        QCOMPARE(fileCell("LANDMARK", 7, 2).number, 100.0);
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(120, 200));
+        QTRY_COMPARE_WITH_TIMEOUT(fileCell("LANDMARK", 7, 2).number, 120.0, 15000);
+        form_->OptionLandMark_Click(1);
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('|')));
+        QVERIFY(QDir().entryList({"PONDERA2D_2010.changed-*"}).isEmpty());
+    }
+
+    // The workbook cannot be written while the journal can: one message, which says truly that
+    // nothing is lost, and the close save brings everything in once there is room.
+    void failedBackgroundSaveIsToldOnceAndLosesNothing() {
+        start();
+        form_->New_Click();
+        const qint64 limit = QFileInfo(kJournal).size() + 4096;
+        QVERIFY(limit < QFileInfo(kWorkbook).size());
+        FileSizeLimit full(limit);
+        QVERIFY(full.active());
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(100, 200));
+        QTRY_VERIFY_WITH_TIMEOUT(!messages_.isEmpty(), 15000);
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].contains("自動で保存できませんでした") &&
+                     messages_[0].contains("失われていません"),
+                 qPrintable(messages_[0]));
+        QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(130, 200));
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(fileCell("LANDMARK", 7, 2).isEmpty());  // the previous file stays
+        full.lift();
+        form_->close();
+        QCOMPARE(form_->Excel(), nullptr);
+        QCOMPARE(messages_.size(), 1);
+        QCOMPARE(fileCell("LANDMARK", 7, 2).number, 130.0);
+    }
+
     void memoLongerThanACellIsCutWithAMessage_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("kept");

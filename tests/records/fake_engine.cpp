@@ -92,8 +92,7 @@ store::Worksheet &FakeWorkbook::addSheet() {
     }
 }
 
-store::SaveReport FakeWorkbook::saveAs(const std::string &path) {
-    if (switches_->saveError) throw Error(switches_->saveError, "save refused by the test");
+std::string FakeWorkbook::serialize() const {
     std::ostringstream out;
     out << kMagic << '\n';
     for (const auto &s : sheets) {
@@ -105,7 +104,15 @@ store::SaveReport FakeWorkbook::saveAs(const std::string &path) {
                 << '\t' << std::string(num, res.ptr) << '\t' << escape(v.text) << '\n';
         }
     }
-    const std::string bytes = out.str();
+    return out.str();
+}
+
+namespace {
+
+store::SaveReport writeAtomically(const std::string &path, const std::string &bytes,
+                                  const FakeSwitches &switches) {
+    if (switches.beforeWrite) switches.beforeWrite();
+    if (switches.saveError) throw Error(switches.saveError, "save refused by the test");
     const std::string tmp = path + ".fake-tmp";
     const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) throw Error(kErrFileAccess, "cannot write " + tmp);
@@ -116,7 +123,28 @@ store::SaveReport FakeWorkbook::saveAs(const std::string &path) {
         ::unlink(tmp.c_str());
         throw Error(kErrFileAccess, "cannot save " + path);
     }
-    return {switches_->keptOriginal};
+    return {switches.keptOriginal};
+}
+
+class FakeSaveJob : public store::SaveJob {
+  public:
+    FakeSaveJob(std::string path, std::string bytes, std::shared_ptr<FakeSwitches> switches)
+        : path_(std::move(path)), bytes_(std::move(bytes)), switches_(std::move(switches)) {}
+    store::SaveReport write() override { return writeAtomically(path_, bytes_, *switches_); }
+
+  private:
+    std::string path_, bytes_;
+    std::shared_ptr<FakeSwitches> switches_;
+};
+
+}  // namespace
+
+store::SaveReport FakeWorkbook::saveAs(const std::string &path) {
+    return writeAtomically(path, serialize(), *switches_);
+}
+
+std::unique_ptr<store::SaveJob> FakeWorkbook::snapshotSave(const std::string &path) {
+    return std::make_unique<FakeSaveJob>(path, serialize(), switches_);
 }
 
 std::unique_ptr<store::Workbook> FakeEngine::open(const std::string &path) {

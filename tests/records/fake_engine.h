@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -35,6 +36,9 @@ struct FakeSwitches {
     int openError = 0;         // non-zero: open() throws this error number
     int saveError = 0;         // non-zero: saveAs() throws this error number
     std::string keptOriginal;  // reported by every save
+    // Called by every save before it writes, on the thread that writes (a test holds a
+    // background save there, or fails it from there).
+    std::function<void()> beforeWrite;
 };
 
 class FakeWorkbook : public store::Workbook {
@@ -45,6 +49,8 @@ class FakeWorkbook : public store::Workbook {
     size_t sheetCount() const override { return sheets.size(); }
     store::Worksheet &sheetAt(size_t index) override { return *sheets.at(index); }
     store::SaveReport saveAs(const std::string &path) override;
+    std::unique_ptr<store::SaveJob> snapshotSave(const std::string &path) override;
+    std::string serialize() const;
 
     std::vector<std::unique_ptr<FakeWorksheet>> sheets;
 
