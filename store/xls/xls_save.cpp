@@ -1,6 +1,6 @@
 // Saving a workbook atomically, keeping the original beside it when the rewrite drops things.
-// A save is a snapshot (the file's bytes, built where the workbook lives) and its writing, which
-// runs on any thread.
+// A save is a snapshot (a copy of the workbook, taken where the workbook lives) and its writing
+// (serializing the copy, the file, its fsyncs), which runs on any thread.
 #include <algorithm>
 
 #include "model/error.h"
@@ -9,11 +9,13 @@
 
 namespace pondera::store {
 
-namespace {
-
+// A save of an XlsWorkbook: what it knew of the workbook when the save was asked for, and what the
+// writing found.
 class XlsSaveJob final : public SaveJob {
   public:
     SaveReport write() override {
+        const Buffer bytes = book->build();
+        owned.reset();
         SaveReport report;
         const FileIdentity before = fileIdentity(path);
         overSource =
@@ -27,7 +29,8 @@ class XlsSaveJob final : public SaveJob {
         return report;
     }
 
-    Buffer bytes;
+    XlsWorkbook *book = nullptr;         // what write() serializes
+    std::unique_ptr<XlsWorkbook> owned;  // the snapshot, when book is one
     std::string requested, path;
     bool haveSource = false, keep = false;
     uint64_t sourceDev = 0, sourceIno = 0;
@@ -39,19 +42,23 @@ class XlsSaveJob final : public SaveJob {
     FileIdentity written;
 };
 
-}  // namespace
+void XlsWorkbook::prepareSave(SaveJob &prepared, const std::string &requested) {
+    auto &job = dynamic_cast<XlsSaveJob &>(prepared);
+    job.requested = requested;
+    job.path = saveTarget(requested);
+    job.haveSource = haveSource_;
+    job.sourceDev = sourceDev_;
+    job.sourceIno = sourceIno_;
+    job.keep = needsKeeping();
+    for (const auto &s : sheets_)
+        if (s->ours_) job.rewritten.push_back(s.get());
+}
 
 std::unique_ptr<SaveJob> XlsWorkbook::snapshotSave(const std::string &requested) {
     auto job = std::make_unique<XlsSaveJob>();
-    job->bytes = build();
-    job->requested = requested;
-    job->path = saveTarget(requested);
-    job->haveSource = haveSource_;
-    job->sourceDev = sourceDev_;
-    job->sourceIno = sourceIno_;
-    job->keep = needsKeeping();
-    for (const auto &s : sheets_)
-        if (s->ours_) job->rewritten.push_back(s.get());
+    prepareSave(*job, requested);
+    job->owned = snapshot();
+    job->book = job->owned.get();
     return job;
 }
 
@@ -71,9 +78,12 @@ void XlsWorkbook::finishSave(SaveJob &saved) {
 }
 
 SaveReport XlsWorkbook::saveAs(const std::string &requested) {
-    const std::unique_ptr<SaveJob> job = snapshotSave(requested);
-    const SaveReport report = job->write();
-    finishSave(*job);
+    // Saving here and now needs no copy: the job serializes this workbook itself.
+    XlsSaveJob job;
+    prepareSave(job, requested);
+    job.book = this;
+    const SaveReport report = job.write();
+    finishSave(job);
     return report;
 }
 

@@ -208,6 +208,43 @@ void XlsWorkbook::releaseStreamIfUnused() {
     stream_ = {};
 }
 
+// Every member but the workbook it belongs to: a field added to either class belongs here too.
+XlsSheet::XlsSheet(XlsWorkbook &book, const XlsSheet &from)
+    : book_(book),
+      name_(from.name_),
+      isWorksheet_(from.isWorksheet_),
+      ours_(from.ours_),
+      lossy_(from.lossy_),
+      hsState_(from.hsState_),
+      dt_(from.dt_),
+      tabId_(from.tabId_),
+      rawOrigin_(from.rawOrigin_),
+      rawSize_(from.rawSize_),
+      rawSstRefs_(from.rawSstRefs_),
+      rows_(from.rows_),
+      carried_(from.carried_) {}
+
+std::unique_ptr<XlsWorkbook> XlsWorkbook::snapshot() const {
+    auto copy = std::make_unique<XlsWorkbook>();
+    copy->sheets_.reserve(sheets_.size());
+    for (const auto &s : sheets_)
+        copy->sheets_.push_back(std::make_unique<XlsSheet>(*copy, *s));
+    copy->strings_ = strings_;  // the index is built again when the copy interns a text
+    copy->tails_ = tails_;
+    copy->fixedStrings_ = fixedStrings_;
+    copy->globals_ = globals_;
+    copy->backing_ = backing_;
+    copy->stream_ = stream_;
+    copy->otherStreams_ = otherStreams_;
+    copy->activeTab_ = activeTab_;
+    copy->haveSource_ = haveSource_;
+    copy->sourceLossy_ = sourceLossy_;
+    copy->sourcePath_ = sourcePath_;
+    copy->sourceDev_ = sourceDev_;
+    copy->sourceIno_ = sourceIno_;
+    return copy;
+}
+
 bool XlsWorkbook::needsKeeping() const {
     if (sourceLossy_) return true;
     for (const auto &s : sheets_)

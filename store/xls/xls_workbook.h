@@ -23,6 +23,7 @@ struct SheetParser;
 struct SheetWriter;
 struct BookWriter;
 struct BoundSheetEntry;
+class XlsSaveJob;
 
 // One cell in 12 bytes: the column, the kind, the format index and 8 bytes of value (number bits,
 // string pool index, boolean or error code).
@@ -37,6 +38,8 @@ static_assert(sizeof(PackedCell) == 12);
 class XlsSheet final : public Worksheet {
   public:
     XlsSheet(XlsWorkbook &book, std::string name) : book_(book), name_(std::move(name)) {}
+    // A copy of from that belongs to book (a snapshot of from's workbook).
+    XlsSheet(XlsWorkbook &book, const XlsSheet &from);
 
     const std::string &name() const override { return name_; }
     // Chart and macro sheets are carried as they are and have no cells here.
@@ -94,6 +97,10 @@ class XlsWorkbook final : public Workbook {
     std::unique_ptr<SaveJob> snapshotSave(const std::string &path) override;
     void finishSave(SaveJob &job) override;
 
+    // A copy of everything a save writes, sharing the loaded bytes (they never change), so that
+    // the copy can be serialized on another thread while this workbook changes.
+    std::unique_ptr<XlsWorkbook> snapshot() const;
+
     // The whole file as saveAs writes it (exposed for tests and tools).
     std::vector<uint8_t> serialize() {
         Buffer b = build();
@@ -104,7 +111,10 @@ class XlsWorkbook final : public Workbook {
     friend class XlsSheet;
     friend struct SheetParser;
     friend struct BookWriter;
+    friend class XlsSaveJob;
     Buffer build();
+    // Fills in what a save of this workbook to requested needs to know of it (xls_save.cpp).
+    void prepareSave(SaveJob &job, const std::string &requested);
     uint32_t intern(const std::string &text);
     const std::string &text(uint32_t index) const { return strings_[index]; }
     bool nameTaken(const std::string &name, const XlsSheet *except) const;
