@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <thread>
 
 #include "model/error.h"
 #include "tests/engine/engine_test_util.h"
@@ -101,6 +102,33 @@ TEST_F(KeepForeign, EditingOurSheetCarriesTheOthersAndKeepsTheOriginalOnce) {
     id.setCell(12, 1, CellValue::integer(9));
     EXPECT_EQ(book->saveAs(path).keptOriginal, "");
     EXPECT_FALSE(std::filesystem::exists(dir.file("lo_foreign.orig-2.xls")));
+}
+
+// A save in two halves: the file gets the workbook as it was at the snapshot, written on another
+// thread while the workbook changes, and afterwards the workbook knows it matches that file (the
+// original is kept once, carried sheets still carried).
+TEST_F(KeepForeign, SnapshotSaveWritesTheSnapshotAndTakesItsEffectsBack) {
+    auto book = engine->open(path);
+    book->sheet("ID").setCell(10, 1, CellValue::integer(7));
+    const std::unique_ptr<SaveJob> job = book->snapshotSave(path);
+    ASSERT_NE(job, nullptr);
+    SaveReport report;
+    std::thread writer([&] { report = job->write(); });
+    book->sheet("ID").setCell(10, 1, CellValue::integer(8));
+    book->sheet("ID").setCell(11, 2, CellValue::str("after the snapshot"));
+    writer.join();
+    book->finishSave(*job);
+    EXPECT_EQ(report.keptOriginal, dir.file("lo_foreign.orig.xls"));
+    {
+        auto onDisk = engine->open(path);
+        EXPECT_EQ(onDisk->sheet("ID").cell(10, 1), CellValue::real(7));
+        EXPECT_TRUE(onDisk->sheet("ID").cell(11, 2).isEmpty());
+        EXPECT_EQ(onDisk->sheet("ID").cell(3, 2), CellValue::str("pic"));
+    }
+    EXPECT_EQ(book->saveAs(path).keptOriginal, "") << "nothing more to lose";
+    auto onDisk = engine->open(path);
+    EXPECT_EQ(onDisk->sheet("ID").cell(10, 1), CellValue::real(8));
+    EXPECT_EQ(onDisk->sheet("ID").cell(11, 2), CellValue::str("after the snapshot"));
 }
 
 TEST_F(KeepForeign, KeptOriginalTakesTheNextFreeName) {
