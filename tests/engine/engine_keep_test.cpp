@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "model/error.h"
+#include "store/xls/xls_workbook.h"
 #include "tests/engine/engine_test_util.h"
 
 namespace pondera::store {
@@ -102,6 +103,26 @@ TEST_F(KeepForeign, EditingOurSheetCarriesTheOthersAndKeepsTheOriginalOnce) {
     id.setCell(12, 1, CellValue::integer(9));
     EXPECT_EQ(book->saveAs(path).keptOriginal, "");
     EXPECT_FALSE(std::filesystem::exists(dir.file("lo_foreign.orig-2.xls")));
+}
+
+// A snapshot is the workbook whole: it serializes to the same bytes, for files with carried
+// sheets and kept records, an OOXML source, and a workbook whose sheets were all rewritten.
+TEST(Snapshot, SerializesLikeTheWorkbook) {
+    for (const char *name : {"lo_foreign.xls", "lo_foreign_ooxml.xlsx", "ruby_spreadsheet.xls"}) {
+        SCOPED_TRACE(name);
+        XlsWorkbook book;
+        const std::vector<uint8_t> bytes =
+            test::readBytes(std::string(ENGINE_TEST_DATA) + "/" + name);
+        if (bytes[0] == 'P')
+            book.loadOoxml(bytes);
+        else
+            book.loadCompoundFile(std::vector<uint8_t>(bytes));
+        EXPECT_EQ(book.snapshot()->serialize(), book.serialize());
+        for (size_t i = 0; i < book.sheetCount(); ++i)
+            if (book.sheetAt(i).isWorksheet())
+                book.sheetAt(i).setCell(9, 9, CellValue::str("rewritten"));
+        EXPECT_EQ(book.snapshot()->serialize(), book.serialize());
+    }
 }
 
 // A save in two halves: the file gets the workbook as it was at the snapshot, written on another
