@@ -131,13 +131,9 @@ class StoreFaultsWindowTest : public QObject {
     // The journal has every change but the workbook cannot be written: the message that they
     // come back at the next start is true, and they do.
     void closeSaveFailsWithEverythingJournalled() {
-        start();
-        form_->New_Click();
-        const qint64 limit = QFileInfo(kJournal).size() + 4096;
-        QVERIFY(limit < QFileInfo(kWorkbook).size());
         {
-            FileSizeLimit full(limit);
-            QVERIFY(full.active());
+            const std::unique_ptr<FileSizeLimit> full = startWithRoomForTheJournalOnly();
+            QVERIFY(full);
             QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(100, 200));
             QVERIFY(messages_.isEmpty());
             form_->close();
@@ -171,12 +167,8 @@ class StoreFaultsWindowTest : public QObject {
     // The workbook cannot be written while the journal can: one message, which says truly that
     // nothing is lost, and the close save brings everything in once there is room.
     void failedBackgroundSaveIsToldOnceAndLosesNothing() {
-        start();
-        form_->New_Click();
-        const qint64 limit = QFileInfo(kJournal).size() + 4096;
-        QVERIFY(limit < QFileInfo(kWorkbook).size());
-        FileSizeLimit full(limit);
-        QVERIFY(full.active());
+        const std::unique_ptr<FileSizeLimit> full = startWithRoomForTheJournalOnly();
+        QVERIFY(full);
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(100, 200));
         QTRY_VERIFY_WITH_TIMEOUT(!messages_.isEmpty(), 15000);
         QCOMPARE(messages_.size(), 1);
@@ -186,7 +178,7 @@ class StoreFaultsWindowTest : public QObject {
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(130, 200));
         QCOMPARE(messages_.size(), 1);
         QVERIFY(fileCell("LANDMARK", 7, 2).isEmpty());  // the previous file stays
-        full.lift();
+        full->lift();
         form_->close();
         QCOMPARE(form_->Excel(), nullptr);
         QCOMPARE(messages_.size(), 1);
@@ -322,6 +314,16 @@ class StoreFaultsWindowTest : public QObject {
         form_ = std::make_unique<FormMain>(hooks());
         QVERIFY(form_->IsLoaded());
         form_->ShowNotices();
+    }
+    // Starts and adds a record; from then on files grow only as far as the journal needs, so
+    // the workbook no longer fits. Null when that limit cannot be set.
+    std::unique_ptr<FileSizeLimit> startWithRoomForTheJournalOnly() {
+        start();
+        form_->New_Click();
+        const qint64 limit = QFileInfo(kJournal).size() + 4096;
+        if (!form_->IsLoaded() || limit >= QFileInfo(kWorkbook).size()) return nullptr;
+        auto full = std::make_unique<FileSizeLimit>(limit);
+        return full->active() ? std::move(full) : nullptr;
     }
     void startShown() {
         start();
