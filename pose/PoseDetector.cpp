@@ -70,34 +70,6 @@ struct PassResult {
     cv::Matx23d cropToPicture;
 };
 
-cv::Mat asBgr(const cv::Mat &picture) {
-    if (picture.empty()) throw PoseError("the picture is empty");
-    if (picture.depth() != CV_8U) throw PoseError("the picture is not 8 bits per channel");
-    if (std::min(picture.cols, picture.rows) < kMinPictureSide) {
-        throw PoseError(
-            "the picture (" + std::to_string(picture.cols) + " × " + std::to_string(picture.rows) +
-            " pixels) is too small to find a person in: " + "both sides need at least " +
-            std::to_string(kMinPictureSide) + " pixels");
-    }
-    if (double(picture.cols) * picture.rows > kMaxPicturePixels) {
-        throw PoseError("the picture (" + std::to_string(picture.cols) + " × " +
-                        std::to_string(picture.rows) + " pixels) is too large");
-    }
-    cv::Mat bgr;
-    switch (picture.channels()) {
-        case 1:
-            cv::cvtColor(picture, bgr, cv::COLOR_GRAY2BGR);
-            return bgr;
-        case 3:
-            return picture;
-        case 4:
-            cv::cvtColor(picture, bgr, cv::COLOR_BGRA2BGR);
-            return bgr;
-        default:
-            throw PoseError("the picture has an unusable number of channels");
-    }
-}
-
 }  // namespace
 
 struct PoseDetector::Impl {
@@ -197,10 +169,38 @@ PoseDetector::PoseDetector(const std::filesystem::path &onnxFile)
     impl_->net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
 }
 
+cv::Mat UsablePicture(const cv::Mat &picture) {
+    if (picture.empty()) throw PoseError("the picture is empty");
+    if (picture.depth() != CV_8U) throw PoseError("the picture is not 8 bits per channel");
+    if (std::min(picture.cols, picture.rows) < kMinPictureSide) {
+        throw PoseError(
+            "the picture (" + std::to_string(picture.cols) + " × " + std::to_string(picture.rows) +
+            " pixels) is too small to find a person in: " + "both sides need at least " +
+            std::to_string(kMinPictureSide) + " pixels");
+    }
+    if (double(picture.cols) * picture.rows > kMaxPicturePixels) {
+        throw PoseError("the picture (" + std::to_string(picture.cols) + " × " +
+                        std::to_string(picture.rows) + " pixels) is too large");
+    }
+    cv::Mat bgr;
+    switch (picture.channels()) {
+        case 1:
+            cv::cvtColor(picture, bgr, cv::COLOR_GRAY2BGR);
+            return bgr;
+        case 3:
+            return picture;
+        case 4:
+            cv::cvtColor(picture, bgr, cv::COLOR_BGRA2BGR);
+            return bgr;
+        default:
+            throw PoseError("the picture has an unusable number of channels");
+    }
+}
+
 PoseDetector::~PoseDetector() = default;
 
 NetworkPose PoseDetector::detect(const cv::Mat &picture) {
-    const cv::Mat bgr = asBgr(picture);
+    const cv::Mat bgr = UsablePicture(picture);
     NetworkPose pose;
     try {
         // Pass 1: the whole picture, padded to a square.

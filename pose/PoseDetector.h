@@ -24,6 +24,11 @@ inline constexpr int kMinPictureSide = 32;
 // mask.
 inline constexpr double kMaxPicturePixels = 100e6;
 
+// The picture as detection uses it: 8-bit BGR, converted from grey or BGRA. Throws PoseError
+// saying why for one it cannot use (empty, not 8 bits, too small, too large, other channels),
+// before any network is needed.
+cv::Mat UsablePicture(const cv::Mat &picture);
+
 class PoseDetector {
   public:
     // Reads the ONNX network; throws PoseError when the file is missing, unreadable or not this
