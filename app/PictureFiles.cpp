@@ -59,7 +59,11 @@ QImage LoadPicture(const QString &name) {
     const QFileInfo info(name);
     if (!info.absoluteDir().exists())
         throw Error(kErrPathNotFound, "Path not found: " + name.toStdString());
-    if (!info.isFile()) throw Error(kErrFileAccess, "File not found: " + name.toStdString());
+    if (!info.exists()) throw Error(kErrFileAccess, "File not found: " + name.toStdString());
+    // A folder or a FIFO is no picture, and reading a FIFO would wait for a writer.
+    if (!info.isFile())
+        throw Error(kErrFileAccess,
+                    "Not a picture file (a folder or a special file): " + name.toStdString());
     QImageReader reader(name);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);

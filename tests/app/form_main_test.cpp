@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -451,12 +453,16 @@ class FormMainTest : public QObject {
         QTest::newRow("file missing") << "DEMO/nothere.jpg" << 75;
         QTest::newRow("folder missing") << "nofolder/x.jpg" << 75;
         QTest::newRow("too large") << "huge.png" << 7;
+        // Neither is a file to decode; reading a FIFO would wait for a writer.
+        QTest::newRow("a folder") << "DEMO" << 75;
+        QTest::newRow("a FIFO") << "pipe.jpg" << 75;
     }
     void pictureThatCannotBeReadIsRefused() {
         QFETCH(QString, path);
         QFETCH(int, number);
         start();
         writeHugePngHeader("huge.png");
+        QVERIFY(::mkfifo("pipe.jpg", 0644) == 0);
         const QString before = form_->TextPICTURENAME()->text();
         nextFile_ = QDir::current().filePath(path);
         form_->Load_Picture_Click();
@@ -464,6 +470,8 @@ class FormMainTest : public QObject {
         QVERIFY2(messages_[0].startsWith(QString("エラー番号 %1\n").arg(number)),
                  qPrintable(messages_[0]));
         if (number == 7) QVERIFY(messages_[0].contains("大きすぎる"));
+        if (path == "DEMO" || path == "pipe.jpg")
+            QVERIFY(messages_[0].contains("Not a picture file"));
         // The record keeps its picture name and its picture.
         QCOMPARE(form_->TextPICTURENAME()->text(), before);
         QCOMPARE(form_->Excel()->GetCurPictureName(), before.toStdString());
