@@ -101,7 +101,13 @@ std::array<LandmarkGuess, kLandmarkCount> mapToLandmarks(const NetworkPose &pose
             const cv::Point2f base = mid(pose, e.a, e.b);
             g.pos = e.rule == Rule::kBeyond ? base + (base - mid(pose, e.c, e.d)) * e.factor : base;
         }
-        g.needsCheck = g.derived || g.confidence < kCheckBelowConfidence;
+        // The network extrapolates points it cannot see, past the picture's edge too: such a point
+        // is a guess, however sure the network says it is.
+        const bool offPicture =
+            !pose.picture.empty() &&
+            !cv::Rect2f(0, 0, float(pose.picture.width), float(pose.picture.height))
+                 .contains(g.pos);
+        g.needsCheck = g.derived || g.confidence < kCheckBelowConfidence || offPicture;
     }
     return out;
 }

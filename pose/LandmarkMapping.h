@@ -55,7 +55,8 @@ struct LandmarkGuess {
     cv::Point2f pos;          // picture pixels
     float confidence = 0;     // 0 to 1: the smallest visibility of the points it comes from
     bool derived = false;     // made by a rule, not a network point of its own
-    bool needsCheck = false;  // derived or below kCheckBelowConfidence: the user should confirm it
+    bool needsCheck = false;  // derived, below kCheckBelowConfidence or off the picture: the user
+                              // should confirm it
 };
 
 // Requires pose.personFound; the segmentation may be empty (the vertex then uses its fallback).

@@ -202,6 +202,7 @@ PoseDetector::~PoseDetector() = default;
 NetworkPose PoseDetector::detect(const cv::Mat &picture) {
     const cv::Mat bgr = UsablePicture(picture);
     NetworkPose pose;
+    pose.picture = bgr.size();
     try {
         // Pass 1: the whole picture, padded to a square.
         const double side = std::max(bgr.cols, bgr.rows);

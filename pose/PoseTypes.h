@@ -70,6 +70,8 @@ struct NetworkPose {
     float poseFlag = 0;  // probability that a person is in the picture
     bool personFound = false;
     Segmentation segmentation;
+    // The size of the picture the points belong to; empty when it is not known.
+    cv::Size picture;
 };
 
 // Bad input, an unreadable network file or a network that does not give the expected outputs.

@@ -212,7 +212,12 @@ TEST_F(Detector, FootballerMatchesTheHandPlacedLandmarks) {
     const cv::Mat picture = photo("messi5.jpg");
     const pose::NetworkPose p = detector_->detect(picture);
     ASSERT_TRUE(p.personFound) << "pose flag " << p.poseFlag;
-    expectAccurate(pose::mapToLandmarks(p), kFootballer, 1.0f, kFootballerMisses);
+    const auto guesses = pose::mapToLandmarks(p);
+    expectAccurate(guesses, kFootballer, 1.0f, kFootballerMisses);
+    // The right toe lands below the picture's bottom edge: marked for the user, although the
+    // network reports it as visible.
+    EXPECT_GT(guesses[16].pos.y, float(picture.rows));
+    EXPECT_TRUE(guesses[16].needsCheck);
 }
 
 // A large photo takes the shrinking path and a grey one the channel conversion: the person's

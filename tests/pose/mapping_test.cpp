@@ -136,6 +136,27 @@ TEST(Mapping, ConfidenceIsTheWeakestSourcePoint) {
     EXPECT_FALSE(lm[8].needsCheck);
 }
 
+// A point the network puts past the picture's edge is marked however visible it says it is.
+TEST(Mapping, PointsOffThePictureAreMarkedForChecking) {
+    const struct {
+        cv::Point2f ankle;
+        bool check;
+    } cases[] = {
+        {{150, 399.5f}, false}, {{150, 400.5f}, true}, {{-0.5f, 300}, true},
+        {{0, 300}, false},      {{300, 300}, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "left ankle at (" << c.ankle.x << ", " << c.ankle.y << ")");
+        NetworkPose p = standing();
+        p.picture = {300, 400};
+        p.points[pose::kLeftAnkle].pos = c.ankle;
+        const auto lm = pose::mapToLandmarks(p);
+        EXPECT_EQ(lm[19].needsCheck, c.check);
+        EXPECT_FALSE(lm[8].needsCheck) << "a shoulder inside the picture";
+    }
+}
+
 TEST(Mapping, ModelFrameFlipsYInThePictureArea) {
     // The area is at least 481 pixels high; larger pictures get one row more than they have.
     EXPECT_FLOAT_EQ(pose::toModelFrame({100, 200}, 480).z, 281);
