@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,8 +50,9 @@ struct BackgroundSave {
 
     std::string keptChanged;  // a version written by another program, kept before ours
     store::SaveReport report;
-    store::FileIdentity written;  // the workbook file just after the save
-    std::string error;            // empty: the save succeeded
+    store::FileIdentity written;           // the workbook file just after the save
+    std::optional<store::SavedFile> file;  // what the save wrote, for the journal's saved mark
+    std::string error;                     // empty: the save succeeded
     std::atomic<bool> finished{false};
     std::thread thread;
 };
@@ -185,7 +187,9 @@ struct ClassEXCEL::Impl {
     void OpenExlFile();
     void moveAsideUnreadable(const std::string &reason);
     void bindSheet(uint8_t index);
-    void replay(const std::string &bytes);
+    void replay(const store::JournalContents &contents);
+    void markSaving(uint64_t at);
+    std::string savedMark(int commands);
     void SetupSheetID();
     template <typename NameOf>
     void SetupPointHeaders(uint8_t sheet, int16_t first, int16_t last, NameOf nameOf);
