@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
+#include <cmath>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,6 +40,21 @@ inline constexpr int32_t kLastScannedRow = 65000;
 // The list ends at a cell whose value equals the empty text: an empty cell or empty text.
 inline bool isEmptyCode(const store::CellValue &v) {
     return v.isEmpty() || (v.kind == store::CellValue::Kind::Text && v.text.empty());
+}
+
+// Whether writing value over a cell holding old changes what the program reads back: numbers
+// by their value at the width value has (the file keeps a single as the shortest number that
+// reads back as that single, so 262.99 is what 262.98999f comes back as), everything else
+// exactly.
+inline bool sameValue(const store::CellValue &old, const store::CellValue &value) {
+    if (!old.isNumber() || !value.isNumber()) return old == value;
+    if (value.kind == store::CellValue::Kind::Single) {
+        // A number beyond what a single holds (typed by hand) is no single at all.
+        if (!(std::abs(old.number) <= std::numeric_limits<float>::max())) return false;
+        return std::bit_cast<uint32_t>(static_cast<float>(old.number)) ==
+               std::bit_cast<uint32_t>(static_cast<float>(value.number));
+    }
+    return std::bit_cast<uint64_t>(old.number) == std::bit_cast<uint64_t>(value.number);
 }
 
 // A save running on a thread of its own: the snapshot, what the store knew when it was taken,
@@ -129,10 +147,14 @@ struct ClassEXCEL::Impl {
     }
 
     // Writes one cell; journal says whether the write is a change of the session (journalled)
-    // or part of the start-up that every start repeats anyway.
+    // or part of the start-up that every start repeats anyway. A change that writes the value the
+    // cell holds already is none: it is not journalled, so a command that only writes back what
+    // was there (the centres of a record as it is shown at start) leaves nothing to recover.
     void put(uint8_t index, int32_t row, int32_t col, const store::CellValue &value,
              bool journalIt) {
-        sheet(index).setCell(row, col, value);
+        store::Worksheet &ws = sheet(index);
+        if (journalIt && records::sameValue(ws.cell(row, col), value)) return;
+        ws.setCell(row, col, value);
         if (journalIt) {
             store::encodeJournalEntry({index, row, col, value}, pending);
             ++changes;

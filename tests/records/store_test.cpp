@@ -548,6 +548,56 @@ TEST_P(StoreTest, MemoIsWrittenAndReadBack) {
     EXPECT_EQ(store->GetCurMemo(), "右足のつま先が見えない");
 }
 
+// A command that writes back what the cells hold (the window storing the centres of the record it
+// shows at start) is no change: nothing to journal, save or recover.
+TEST_P(StoreTest, WritingBackWhatTheCellsHoldIsNoChange) {
+    auto store = open();
+    // Record 4 as the window leaves it: landmarks placed, centres stored, then closed.
+    ClassLANDMARK points;
+    ClassSEGMENT body(points);
+    auto storeCentres = [&] {
+        for (int16_t i = 0; i <= points.GetLandMarkMaxNum(); ++i) {
+            points.SetLandMarkX(i, store->GetLandMarkX(i));
+            points.SetLandMarkZ(i, store->GetLandMarkZ(i));
+        }
+        body.SetSex(store->GetCurSex());
+        body.CalcCOGB();
+        store->PutCOGBX(body.GetCOGBX());
+        store->PutCOGBZ(body.GetCOGBZ());
+        for (int16_t s = 0; s <= body.GetSegMaxNum(); ++s) {
+            store->PutCOGSX(s, body.GetCOGSX(s));
+            store->PutCOGSZ(s, body.GetCOGSZ(s));
+        }
+    };
+    const int16_t code = store->AddCode();
+    store->PutSex(1);
+    for (int16_t i = 0; i <= points.GetLandMarkMaxNum(); ++i) {
+        store->PutLandMarkX(i, 100.5f + i);
+        store->PutLandMarkZ(i, 300.25f - 3 * i);
+    }
+    storeCentres();
+    store->Commit();
+    store->Close();
+    for (int start = 0; start < 2; ++start) {
+        store = open();
+        const std::string journal = dir + "/.PONDERA2D_2010.xls.journal";
+        const auto journalSize = std::filesystem::file_size(journal);
+        store->SetCurCode(code);
+        storeCentres();
+        store->PutSex(store->GetCurSex());
+        store->PutMemo(store->GetCurMemo());
+        store->PutLandMarkX(3, store->GetLandMarkX(3));
+        store->Commit();
+        EXPECT_FALSE(store->HasUnsavedChanges()) << "start " << start;
+        EXPECT_EQ(std::filesystem::file_size(journal), journalSize) << "start " << start;
+        store->Close();
+    }
+    store = open();
+    store->SetCurCode(code);
+    store->PutLandMarkX(0, store->GetLandMarkX(0) + 1);
+    EXPECT_TRUE(store->HasUnsavedChanges()) << "a different value is a change";
+}
+
 TEST_P(StoreTest, ClosedStoreRefusesCalls) {
     auto store = open();
     store->Close();
