@@ -66,7 +66,10 @@ void ClassEXCEL::Impl::writeLockFile() {
     try {
         store::writeSmallFile(lockFilePath, lockFileContent);
     } catch (const Error &) {
-        lockFileContent.clear();  // only a courtesy to other programs; not worth failing
+        // Only a courtesy to other programs; not worth failing. What the failed write left
+        // (empty or cut short: a full disk) would tell them the lock is damaged, so it goes.
+        lockFileContent.clear();
+        store::removeFile(lockFilePath);
     }
 }
 

@@ -207,6 +207,35 @@ TEST_P(FaultTest, FailedJournalWriteIsKnownAndRetried) {
     EXPECT_EQ(store->GetCurMemo(), "does not fit yet");
 }
 
+// A start refused for a full disk (a file size limit: nothing can be written, files can still be
+// created empty) leaves the folder as it found it: no lock file a spreadsheet would call damaged,
+// no journal, no temporary file, the workbook as it was.
+class FullDiskStartTest : public StoreTest {};
+
+TEST_P(FullDiskStartTest, RefusedStartLeavesNothingBehind) {
+    for (const bool existing : {false, true}) {
+        SCOPED_TRACE(existing ? "existing workbook" : "first start");
+        if (existing) open()->Close();
+        const std::vector<std::string> before = listing(dir);
+        const std::string workbook = existing ? store::readSmallFile(path()) : "";
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        rlimit none = old;
+        none.rlim_cur = 0;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &none), 0);
+        expectError(75, [&] { open(); });
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
+        EXPECT_EQ(listing(dir), before);
+        if (existing) {
+            EXPECT_EQ(store::readSmallFile(path()), workbook);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, FullDiskStartTest,
+                         ::testing::Values(EngineKind::Fake, EngineKind::Embedded), engineName);
+
 INSTANTIATE_TEST_SUITE_P(Engines, FaultTest,
                          ::testing::Values(EngineKind::Fake, EngineKind::Embedded), engineName);
 
