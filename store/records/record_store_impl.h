@@ -12,6 +12,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "store/records/record_layout.h"
 #include "store/records/record_paths.h"
 #include "store/records/record_values.h"
+#include "store/xls/bytes.h"
 
 namespace pondera {
 
@@ -196,8 +198,23 @@ struct ClassEXCEL::Impl {
         CurMemo.clear();
         CurPictureName = readText(kSheetID, r, kColPicture);
         CurMemo = readText(kSheetID, r, kColMemo);
+        cutMemo(r);
         CurSex = readInt16(kSheetID, r, kColSex);
     }
+
+    // A memo longer than a cell holds (a file made elsewhere) is shown cut there, so that no
+    // window is handed more than it can edit; the cell keeps all of it until the memo is
+    // changed. The user is told once per record and run.
+    void cutMemo(int32_t r) {
+        if (CurMemo.size() <= store::layout::kMaxMemoLength) return;
+        const size_t length = store::utf16Length(CurMemo);
+        if (length <= store::layout::kMaxMemoLength) return;
+        CurMemo.resize(store::utf16Prefix(CurMemo, store::layout::kMaxMemoLength));
+        if (memoCutTold.insert(r).second)
+            notices.push_back(memoCutNotice(r - store::layout::kRowOffset, length));
+    }
+    static std::string memoCutNotice(int32_t code, size_t length);
+    std::set<int32_t> memoCutTold;
 
     // ---- start-up, journal and saving (record_store_files.cpp) ----
 

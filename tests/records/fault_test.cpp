@@ -67,6 +67,36 @@ TEST_P(FaultTest, MemoBeyondWhatACellHoldsIsRefusedUnchanged) {
     EXPECT_EQ(store->GetCurMemo(), full);
 }
 
+// A memo longer than a cell holds, put there by another program (here through the test engine,
+// which holds any length), reaches the caller cut to what a cell holds, on a whole character, in
+// every record that has one, with one notice per record.
+class LongMemoTest : public StoreTest {};
+
+TEST_P(LongMemoTest, MemoBeyondACellIsShownCutAndTold) {
+    open()->Close();
+    const std::string huge = std::string(32766, 'm') + "𝄞" + std::string(3 << 20, 'x');
+    editWorkbook([&](store::Workbook &book) {
+        for (int code : {4, 5}) {
+            book.sheet("ID").setCell(code + 3, 1, CellValue::real(code));
+            book.sheet("ID").setCell(code + 3, 4, CellValue::str(huge));
+        }
+    });
+    auto store = open();
+    for (int round = 0; round < 2; ++round) {
+        for (int16_t code : {4, 5}) {
+            store->SetCurCode(code);
+            EXPECT_EQ(store->GetCurMemo(), std::string(32766, 'm')) << code;
+        }
+        const std::vector<std::string> notices = store->TakeNotices();
+        EXPECT_EQ(notices.size(), round == 0 ? 2u : 0u) << "told once per record";
+        if (round == 0) {
+            EXPECT_TRUE(anyNoticeHas(notices, "記録 5 のメモは"));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(TestEngine, LongMemoTest, ::testing::Values(EngineKind::Fake), engineName);
+
 // Refused before anything is created or opened (a FIFO would block an open).
 TEST_P(FaultTest, NonRegularFileInTheWorkbooksPlaceIsRefused) {
     const std::string wb = path();
