@@ -327,7 +327,13 @@ void FormMain::showLandMarkValues() {
 
 void FormMain::showPicture(const QString &name, QStringList &problems) {
     try {
-        Picture1_->SetPicture(pictures_.Load(name));
+        bool incomplete = false;
+        Picture1_->SetPicture(pictures_.Load(name, &incomplete));
+        if (incomplete)
+            problems << tr("エラー番号 %1\n画像ファイル %2 は途中で切れているため、読み込めた"
+                           "部分だけを表示します。")
+                            .arg(kErrFileAccess)
+                            .arg(name);
     } catch (const Error &e) {
         Picture1_->SetPicture(QImage());
         // A folder that no longer exists (a record from another computer) shows the record

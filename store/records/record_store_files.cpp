@@ -84,10 +84,9 @@ void ClassEXCEL::Impl::OpenExlFile() {
     NewExlFileFlag = 0;
     if (store::fileKind(ExlFileName) == store::FileKind::Symlink &&
         store::targetKind(ExlFileName) == store::FileKind::Missing)
-        notices.push_back(
-            "ワークブック「" + ExlFileName +
-            "」は存在しないファイルを指すリンクだったため、リンクを新しいワークブックで"
-            "置き換えました。");
+        notices.push_back("ワークブック「" + ExlFileName + "」は存在しないファイル「" +
+                          store::linkTarget(ExlFileName) +
+                          "」を指すリンクだったため、リンクを新しいワークブックで置き換えました。");
     known = store::fileIdentity(ExlFileName);
     try {
         ExlBook = engine->open(ExlFileName);

@@ -205,7 +205,8 @@ TEST_P(FaultTest, WorkbookChangedElsewhereIsReportedWhenSeenOrAtTheNextStart) {
 TEST_P(FaultTest, DanglingLinkInTheWorkbooksPlaceIsReplacedAndReported) {
     fs::create_symlink(dir + "/gone.xls", path());
     auto store = open();
-    EXPECT_TRUE(anyNoticeHas(store->TakeNotices(), "リンク"));
+    EXPECT_TRUE(anyNoticeHas(store->TakeNotices(), "存在しないファイル「" + dir + "/gone.xls」"))
+        << "the notice names the missing target";
     EXPECT_FALSE(fs::is_symlink(path()));
     EXPECT_TRUE(fs::is_regular_file(path()));
 }
