@@ -380,7 +380,15 @@ void FormMain::displayRecord() {
                         .arg(code)
                         .arg(cells.join(QStringLiteral(", ")));
     }
-    if (!record.sexDrawable)
+    if (record.sexCellText)
+        problems << tr("エラー番号 %1\n記録 %2 の性別のセル (シート ID の C%3) には数値でない"
+                       "「%4」が入っているため、性別なしで表示します。性別を選ぶとセルはその値で"
+                       "書き直されます。")
+                        .arg(kErrTypeMismatch)
+                        .arg(code)
+                        .arg(code + 3)
+                        .arg(QString::fromStdString(*record.sexCellText));
+    else if (!record.sexDrawable)
         problems << tr("エラー番号 %1\n記録 %2 の性別の値 %3 は 0 (Male) でも 1 "
                        "(Female) でもありません。性別を選ぶまで重心は描かれず、"
                        "記録されません。")
@@ -458,7 +466,7 @@ void FormMain::Load_Click() {
             showError(kErrSubscript, tr("記録が選ばれていないため、表示中の記録のままにします。"));
             CurIDCode = before;
         }
-        session_->Store().SetCurCode(CurIDCode);
+        session_->Select(CurIDCode);
         setIdCodeText(CurIDCode);
     });
 }

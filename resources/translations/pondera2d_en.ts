@@ -227,6 +227,12 @@ The changes could not be saved to the record file. Quitting now loses the change
         <translation>Error number %1
 The picture file %2 is cut short (incomplete), so only the part that could be read is shown.</translation>
     </message>
+    <message>
+        <source>エラー番号 %1
+記録 %2 の性別のセル (シート ID の C%3) には数値でない「%4」が入っているため、性別なしで表示します。性別を選ぶとセルはその値で書き直されます。</source>
+        <translation>Error number %1
+The sex cell of record %2 (sheet ID, C%3) holds &quot;%4&quot;, which is no number, so the record is shown without a sex. Choosing a sex writes it into the cell.</translation>
+    </message>
 </context>
 <context>
     <name>pondera::Information</name>

@@ -199,7 +199,12 @@ struct ClassEXCEL::Impl {
         CurPictureName = readText(kSheetID, r, kColPicture);
         CurMemo = readText(kSheetID, r, kColMemo);
         cutMemo(r);
-        CurSex = readInt16(kSheetID, r, kColSex);
+        try {
+            CurSex = readInt16(kSheetID, r, kColSex);
+        } catch (const Error &) {
+            CurSex = kNoSex;  // neither sex: the caller shows the record without one
+            throw;
+        }
     }
 
     // A memo longer than a cell holds (a file made elsewhere) is shown cut there, so that no

@@ -598,6 +598,34 @@ TEST_P(StoreTest, WritingBackWhatTheCellsHoldIsNoChange) {
     EXPECT_TRUE(store->HasUnsavedChanges()) << "a different value is a change";
 }
 
+// A sex cell typed over with text: the record is current with its other fields and no sex, the
+// cell's text is there to show, and choosing a sex repairs the cell.
+TEST_P(StoreTest, TextSexCellLeavesTheRecordCurrentWithoutASexUntilChosen) {
+    open()->Close();
+    editWorkbook([](store::Workbook &book) {
+        store::Worksheet &id = book.sheet("ID");
+        id.setCell(7, 1, CellValue::real(4));
+        id.setCell(7, 2, CellValue::str("/photos/a.jpg"));
+        id.setCell(7, 3, CellValue::str("女"));
+        id.setCell(7, 4, CellValue::str("memo of 4"));
+    });
+    auto store = open();
+    store->SetCurCode(3);
+    ASSERT_EQ(store->GetCurSex(), 1);
+    expectError(13, [&] { store->SetCurCode(4); });
+    EXPECT_EQ(store->GetCurCode(), 4);
+    EXPECT_EQ(store->GetCurSex(), ClassEXCEL::kNoSex) << "not the sex of the record before";
+    EXPECT_EQ(store->GetCurMemo(), "memo of 4");
+    EXPECT_EQ(store->GetCurPictureName(), "/photos/a.jpg");
+    EXPECT_EQ(store->GetCurSexText(), "女");
+    store->PutSex(1);
+    store->Commit();
+    store->Close();
+    store = open();
+    EXPECT_NO_THROW(store->SetCurCode(4));
+    EXPECT_EQ(store->GetCurSex(), 1);
+}
+
 TEST_P(StoreTest, ClosedStoreRefusesCalls) {
     auto store = open();
     store->Close();
