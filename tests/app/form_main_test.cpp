@@ -807,8 +807,12 @@ class FormMainTest : public QObject {
         QTest::addColumn<QString>("focus");
         QTest::addColumn<Qt::Key>("key");
         QTest::addColumn<QString>("result");
-        QTest::newRow("Ctrl+V in memo opens About") << "TextMEMO" << Qt::Key_V << "FormAbout";
-        QTest::newRow("Ctrl+V in ID code opens About") << "TextIDCode" << Qt::Key_V << "FormAbout";
+        // A text box keeps its editing keys; the menu has them everywhere else.
+        QTest::newRow("Ctrl+V in memo pastes") << "TextMEMO" << Qt::Key_V << "pasted";
+        QTest::newRow("Ctrl+V on the picture opens About")
+            << "Picture1" << Qt::Key_V << "FormAbout";
+        QTest::newRow("Ctrl+V on a landmark option opens About")
+            << "OptionLandMark(3)" << Qt::Key_V << "FormAbout";
         QTest::newRow("Ctrl+I opens Information") << "TextMEMO" << Qt::Key_I << "FormInformation";
         QTest::newRow("Ctrl+L opens Load") << "TextIDCode" << Qt::Key_L << "DialogLoad";
         QTest::newRow("Ctrl+P asks for a file") << "TextMEMO" << Qt::Key_P << "file";
@@ -829,6 +833,10 @@ class FormMainTest : public QObject {
             QCOMPARE(fileAsked_, 1);
         } else if (result == "new") {
             QCOMPARE(CurIDCode, int16_t(4));
+        } else if (result == "pasted") {
+            QVERIFY(dialogs_.isEmpty());
+            QVERIFY2(form_->TextMEMO()->toPlainText().contains("PASTED"),
+                     qPrintable(form_->TextMEMO()->toPlainText()));
         } else {
             QCOMPARE(dialogs_, QStringList{"pondera::" + result});
             QCOMPARE(form_->TextMEMO()->toPlainText(), memoBefore);
