@@ -89,8 +89,8 @@ QImage LoadPicture(const QString &name, bool *incomplete) {
                                         reader.errorString().toStdString());
     if (incomplete) {
         QFile file(name);
-        *incomplete = format == "jpeg" && file.open(QIODevice::ReadOnly) &&
-                      !JpegIsComplete(file.readAll());
+        *incomplete =
+            format == "jpeg" && file.open(QIODevice::ReadOnly) && !JpegIsComplete(file.readAll());
     }
     return picture;
 }
