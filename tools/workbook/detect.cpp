@@ -107,15 +107,21 @@ int detectLandmarks(const DetectOptions &options, std::ostream &out, std::ostrea
         }
         pose::NetworkPose found;
         try {
-            found = detector.detect(picture);
+            found = options.at ? detector.detectAt(picture, {options.at->first, options.at->second})
+                               : detector.detect(picture);
         } catch (const pose::PoseError &e) {
             err << "pondera2d-workbook: " << photo << ": " << e.what() << "\n";
             ++failures;
             continue;
         }
         if (!found.personFound) {
-            err << "pondera2d-workbook: " << photo << ": no person found (pose flag "
-                << found.poseFlag << ")\n";
+            err << "pondera2d-workbook: " << photo;
+            if (options.at) {
+                err << ": no person at (" << number(options.at->first) << ", "
+                    << number(options.at->second) << ")\n";
+            } else {
+                err << ": no person found (pose flag " << found.poseFlag << ")\n";
+            }
             ++failures;
             continue;
         }
