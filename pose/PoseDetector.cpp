@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -202,8 +203,9 @@ NetworkPose PoseDetector::detect(const cv::Mat &picture) {
 NetworkPose PoseDetector::detectAt(const cv::Mat &picture, cv::Point2f point) {
     const cv::Mat bgr = UsablePicture(picture);
     if (!(point.x >= 0 && point.y >= 0 && point.x < bgr.cols && point.y < bgr.rows)) {
-        throw PoseError("the point (" + std::to_string(int(std::floor(point.x))) + ", " +
-                        std::to_string(int(std::floor(point.y))) + ") is outside the picture (" +
+        char where[64];
+        std::snprintf(where, sizeof where, "(%g, %g)", double(point.x), double(point.y));
+        throw PoseError(std::string("the point ") + where + " is outside the picture (" +
                         std::to_string(bgr.cols) + " × " + std::to_string(bgr.rows) + " pixels)");
     }
     try {
@@ -219,8 +221,15 @@ NetworkPose PoseDetector::detectAt(const cv::Mat &picture, cv::Point2f point) {
         NetworkPose none;
         none.picture = bgr.size();
         none.peopleSeen = int(seen.size());
-        for (const PersonBox &person : candidates) {
-            NetworkPose pose = impl_->landmarksFrom(bgr, impl_->firstPass(bgr, person));
+        std::vector<PassResult> firsts;
+        for (const PersonBox &person : candidates)
+            firsts.push_back(impl_->firstPass(bgr, person));
+        // A person the detector misses (cut off by the frame, turned away) may still fill a
+        // square about the point, as a person filling the whole picture does.
+        const double side = std::min(bgr.cols, bgr.rows);
+        firsts.push_back(impl_->run(bgr, point, side, {0, -1}));
+        for (const PassResult &first : firsts) {
+            NetworkPose pose = impl_->landmarksFrom(bgr, first);
             pose.peopleSeen = int(seen.size());
             if (pose.personFound && holds(pose, point)) return pose;
             none.poseFlag = std::max(none.poseFlag, pose.poseFlag);

@@ -235,6 +235,27 @@ TEST_F(Detector, WholePictureOfTwoPeopleFindsTheOneWhollyInside) {
     expectAccurate(pose::mapToLandmarks(p), kStanding, 1.0f);
 }
 
+// The person under a point: either man of basketball1.png, nobody on the wall; a point off the
+// picture is refused with the reason.
+TEST_F(Detector, DetectAtTakesThePersonUnderThePoint) {
+    const cv::Mat picture = photo("basketball1.png");
+    pose::NetworkPose p = detector_->detectAt(picture, {90, 250});
+    ASSERT_TRUE(p.personFound);
+    expectAccurate(pose::mapToLandmarks(p), kStanding, 1.0f);
+    p = detector_->detectAt(picture, {560, 250});
+    ASSERT_TRUE(p.personFound) << "the man cut off at the right edge";
+    EXPECT_GT(pose::mapToLandmarks(p)[2].pos.x, 450) << "his sternum";
+    EXPECT_FALSE(detector_->detectAt(picture, {300, 200}).personFound);
+    for (cv::Point2f outside : {cv::Point2f(640, 10), cv::Point2f(10, -1), cv::Point2f(1e9f, 0)}) {
+        try {
+            detector_->detectAt(picture, outside);
+            ADD_FAILURE() << "accepted " << outside;
+        } catch (const pose::PoseError &e) {
+            EXPECT_NE(std::string(e.what()).find("outside the picture"), std::string::npos);
+        }
+    }
+}
+
 // A large photo takes the shrinking path and a grey one the channel conversion: the person's
 // landmarks stay where the ordinary picture puts them (within 1.5 % of the body height; resampling
 // alone moves the network's points a little).
