@@ -66,7 +66,9 @@ TEST_F(DetectTool, PrintsLandmarksInTheModelFrameAndBothCentres) {
         EXPECT_LT(std::stof(row[c]), 400);
     }
     EXPECT_NE(row[47] + row[48], row[49] + row[50]);
-    EXPECT_NE(row[51].find("0 1 2 3 7 11"), std::string::npos) << "derived landmarks to check";
+    // The toes the network puts off the boots, marked (landmark numbers, blank-separated).
+    EXPECT_NE((" " + row[51] + " ").find(" 16 "), std::string::npos) << row[51];
+    EXPECT_NE((" " + row[51] + " ").find(" 21 "), std::string::npos) << row[51];
 }
 
 TEST_F(DetectTool, ReportsEveryPhotoItCannotUseAndGoesOn) {
