@@ -8,6 +8,7 @@
 #include "model/ClassSEGMENT.h"
 #include "pose/ModelLocation.h"
 #include "store/records/ClassEXCEL.h"
+#include "store/records/check_marks.h"
 #include "tests/support/test_support.h"
 
 using pondera::testing::runCommand;
@@ -113,6 +114,13 @@ TEST_F(DetectTool, AppendsOneRecordPerPhotoThroughTheRecordStore) {
         EXPECT_FLOAT_EQ(store.GetLandMarkX(i), std::stof(fields[4 + 2 * i])) << i;
         EXPECT_FLOAT_EQ(store.GetLandMarkZ(i), std::stof(fields[5 + 2 * i])) << i;
     }
+    // The landmarks to check are kept with the record, as the check column lists them.
+    pondera::store::CheckMarks listed{};
+    std::istringstream check(fields.back());
+    for (int n; check >> n;)
+        listed[size_t(n)] = true;
+    EXPECT_EQ(pondera::store::GetCheckMarks(store), listed);
+    EXPECT_TRUE(listed[16]);
     store.SetCurCode(6);
     EXPECT_EQ(store.GetCurSex(), 0);
     store.Close();

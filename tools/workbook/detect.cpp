@@ -17,6 +17,7 @@
 #include "pose/ModelLocation.h"
 #include "pose/PoseDetector.h"
 #include "store/records/ClassEXCEL.h"
+#include "store/records/check_marks.h"
 
 namespace pondera::tool {
 namespace {
@@ -153,6 +154,10 @@ int detectLandmarks(const DetectOptions &options, std::ostream &out, std::ostrea
                 store->PutLandMarkZ(i, model[i].z);
             }
             segment.SetSex(int16_t(options.sex));
+            store::CheckMarks marks{};
+            for (int i = 0; i < pose::kLandmarkCount; ++i)
+                marks[size_t(i)] = guesses[i].needsCheck;
+            store::PutCheckMarks(*store, marks);
             store->PutCOGBX(segment.GetCOGBX());
             store->PutCOGBZ(segment.GetCOGBZ());
             for (int16_t s = segment.GetSegMinNum(); s <= segment.GetSegMaxNum(); ++s) {
