@@ -153,6 +153,10 @@ void doubtFeet(const NetworkPose &pose, float stature, std::array<unsigned, kBod
         // A side view shows both feet with the heel behind the ankle and the toe ahead; a foot
         // with both on one side while the other foot is seen so has lost one of them.
         implausible = implausible || (heelToeSides(pose, f) < 0 && heelToeSides(pose, other) > 0);
+        // The network places heel and toe as one foot: one of them beside the person (or the
+        // picture) means it misread the foot's direction, and the other end is no surer.
+        constexpr unsigned kMisplaced = kDoubtOffPerson | kDoubtOffPicture;
+        implausible = implausible || ((d[f.heel] | d[f.toe]) & kMisplaced) != 0;
         if (implausible) d[f.heel] |= kDoubtFoot, d[f.toe] |= kDoubtFoot;
     }
 }

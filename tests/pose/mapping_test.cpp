@@ -205,8 +205,15 @@ TEST(Mapping, DoubtRulesMarkWhatIsWrongWithTheBodyAndNothingElse) {
          [](NetworkPose &p) {
              p.points[pose::kRightToe].pos = {60, 370};
          },
-         {16},
-         pose::kDoubtOffPerson,
+         {15, 16},
+         pose::kDoubtOffPerson | pose::kDoubtFoot,
+         true},
+        {"a heel beside the person takes its toe with it",
+         [](NetworkPose &p) {
+             p.points[pose::kRightHeel].pos = {99, 338};
+         },
+         {15, 16},
+         pose::kDoubtOffPerson | pose::kDoubtFoot,
          true},
         {"a toe nearer the ankle than the heel",
          [](NetworkPose &p) {
