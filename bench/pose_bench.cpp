@@ -82,13 +82,16 @@ void BM_DetectSmallPerson(benchmark::State &state) {
     if (picture.empty()) return state.SkipWithError("cannot read the photos of opencv-doc");
     pose::PoseDetector detector(model().file);
     detector.detect(picture);
+    // At 15 % the person detector finds no one: the time is that of the whole tile search.
+    int found = 0;
     for (auto _ : state) {
         pose::NetworkPose p = detector.detect(picture);
-        if (!p.personFound) return state.SkipWithError("no person found");
-        benchmark::DoNotOptimize(pose::mapToLandmarks(p));
+        found += p.personFound ? 1 : 0;
+        if (p.personFound) benchmark::DoNotOptimize(pose::mapToLandmarks(p));
     }
+    state.counters["found"] = found == 0 ? 0 : 1;
 }
-BENCHMARK(BM_DetectSmallPerson)->Arg(15)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DetectSmallPerson)->Arg(15)->Arg(25)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

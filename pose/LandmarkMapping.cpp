@@ -213,6 +213,9 @@ std::array<LandmarkGuess, kLandmarkCount> mapToLandmarks(const NetworkPose &pose
             g.pos = e.rule == Rule::kBeyond ? base + (base - mid(pose, e.c, e.d)) * e.factor : base;
         }
         if (g.derived) {
+            // A rule of proportion is right for an average body in a front view only, so every
+            // derived landmark is worth a look; doubtful sources make it more so.
+            g.doubts |= kDoubtDerived;
             unsigned sources = doubts[e.a] | doubts[e.b];
             if (fourSources) sources |= doubts[e.c] | doubts[e.d];
             if (sources) g.doubts |= kDoubtSources;

@@ -57,6 +57,7 @@ enum Doubt : unsigned {
     kDoubtFoot = 1u << 3,         // the foot's heel, ankle and toe do not make a foot
     kDoubtLimbLengths = 1u << 4,  // a limb segment far longer than its partner on the other side
     kDoubtSources = 1u << 5,      // derived from points that are themselves in doubt
+    kDoubtDerived = 1u << 6,      // made by a rough rule of proportion, not seen by the network
 };
 
 // A joint lies inside the person and a body end (toe, heel) on the silhouette's edge; farther out
