@@ -6,6 +6,7 @@
 #include "model/ClassSEGMENT.h"
 #include "report/AtomicWrite.h"
 #include "report/Names.h"
+#include "report/ResultTexts.h"
 
 namespace pondera::report {
 
@@ -84,6 +85,7 @@ QByteArray recordsCsv(const std::vector<RecordData> &records) {
             landMarks.GetLandMarkName(i) + " " + kLandMarkEnglish[static_cast<size_t>(i)] + " ";
         head.text(name + "x").text(name + "z");
     }
+    head.text("要確認 points to check");
     head.end();
 
     for (const RecordData &r : records) {
@@ -103,6 +105,7 @@ QByteArray recordsCsv(const std::vector<RecordData> &records) {
         }
         for (const Point &p : r.landmarks)
             row.num(p.x).num(p.z);
+        row.text(checkText(r, res).toStdString());
         row.end();
     }
     return out;

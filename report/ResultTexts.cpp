@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "report/Names.h"
+#include "store/records/check_marks.h"
 
 namespace pondera::report {
 
@@ -42,6 +43,19 @@ QString baseText(const BalanceFigures &f) {
                                                       : QStringLiteral("right"));
     if (f.hasBasePosition)
         text += QStringLiteral(", %1 %").arg(QString::number(std::round(f.basePercent)));
+    return text;
+}
+
+QString baseText(const Results &results) {
+    QString text = baseText(results.balance);
+    if (results.verdictDependsOnMarks) text += QStringLiteral(" (depends on points to check)");
+    return text;
+}
+
+QString checkText(const RecordData &record, const Results &results) {
+    QString text = QString::fromStdString(store::encodeCheckMarks(record.checkMarks));
+    if (results.verdictDependsOnMarks)
+        text += QStringLiteral("; base of support: depends on points to check");
     return text;
 }
 

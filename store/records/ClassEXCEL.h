@@ -66,6 +66,15 @@ class ClassEXCEL {
     // A memo longer than a cell holds (32,767 characters) is refused with error 5, unchanged.
     int16_t PutMemo(const std::string &strText);
 
+    // The program's own values of the current record by key (check marks of detected landmarks,
+    // a video's path, ...), kept in a sheet of the program's own (store/records/record_layout.h)
+    // and journalled like every change. Get gives "" for a key the record does not have (also one
+    // whose cell was edited into a number). Put with "" removes the key. Keys are 1 to 255
+    // characters, values up to what a cell holds; a longer one, or a record already holding
+    // kDataMaxPairs keys, is refused with error 5 and nothing changes.
+    std::string GetRecordValue(const std::string &strKey);
+    int16_t PutRecordValue(const std::string &strKey, const std::string &strValue);
+
     // Makes every change so far durable (journal flushed to disk). The window calls it at the
     // end of each user command. When the journal cannot be written (a full disk) it raises the
     // error and keeps the changes in memory; the next Commit tries them again.

@@ -113,15 +113,29 @@ void ClassEXCEL::Impl::moveAsideUnreadable(const std::string &reason) {
     }
 }
 
-void ClassEXCEL::Impl::bindSheet(uint8_t index) {
+bool ClassEXCEL::Impl::bindExistingSheet(uint8_t index) {
     try {
         sheets[index] = &ExlBook->sheet(*sheetNames[index]);
+        return true;
     } catch (const Error &e) {
         if (e.number() != kErrSubscript) throw;
-        store::Worksheet &added = ExlBook->addSheet();
-        added.setName(*sheetNames[index]);
-        sheets[index] = &added;
+        return false;
     }
+}
+
+void ClassEXCEL::Impl::bindSheet(uint8_t index) {
+    if (bindExistingSheet(index)) return;
+    store::Worksheet &added = ExlBook->addSheet();
+    added.setName(*sheetNames[index]);
+    sheets[index] = &added;
+}
+
+// The header is written with the sheet, not journalled: replay adds the sheet again the same way.
+void ClassEXCEL::Impl::addDataSheet() {
+    using store::layout::kSheetRecordData;
+    bindSheet(kSheetRecordData);
+    sheets[kSheetRecordData]->setCell(store::layout::kHeaderRow, store::layout::kColCode,
+                                      CellValue::str(store::layout::kDataHeader));
 }
 
 // Counts what the user did: the commands (Commits that carried changes), and the records they
@@ -161,7 +175,7 @@ void ClassEXCEL::Impl::replay(const store::JournalContents &contents) {
             ++seen;
             continue;
         }
-        if (e.sheet > kSheetLANDMARK || seen < saved) continue;
+        if (e.sheet > store::layout::kSheetRecordData || seen < saved) continue;
         try {
             put(e.sheet, e.row, e.col, e.value, false);
             open = true;
@@ -290,6 +304,7 @@ void ClassEXCEL::Impl::start(const std::string &dir) {
     bindSheet(kSheetID);
     bindSheet(kSheetCOGS);
     bindSheet(kSheetLANDMARK);
+    bindExistingSheet(store::layout::kSheetRecordData);
     replay(leftover);
     SetupSheetID();
     SetupSheetCOGS();

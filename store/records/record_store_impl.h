@@ -102,10 +102,14 @@ struct ClassEXCEL::Impl {
     const std::string SheetNameID = store::layout::kSheetNames[kSheetID];
     const std::string SheetNameCOGS = store::layout::kSheetNames[kSheetCOGS];
     const std::string SheetNameLANDMARK = store::layout::kSheetNames[kSheetLANDMARK];
+    const std::string SheetNameRecordData =
+        store::layout::kSheetNames[store::layout::kSheetRecordData];
 
     std::unique_ptr<store::Workbook> ExlBook;
-    std::array<store::Worksheet *, 3> sheets{};
-    std::array<const std::string *, 3> sheetNames{&SheetNameID, &SheetNameCOGS, &SheetNameLANDMARK};
+    // The data sheet is bound when the workbook has one, else added on its first write.
+    std::array<store::Worksheet *, 4> sheets{};
+    std::array<const std::string *, 4> sheetNames{&SheetNameID, &SheetNameCOGS, &SheetNameLANDMARK,
+                                                  &SheetNameRecordData};
 
     int16_t NewExlFileFlag = 0;
     int16_t CurCode = 0;
@@ -141,10 +145,14 @@ struct ClassEXCEL::Impl {
 
     store::Worksheet &sheet(uint8_t index) {
         if (closed) throw Error(kErrFileAccess, "The record store is already closed");
+        if (!sheets[index]) addDataSheet();
         return *sheets[index];
     }
 
     store::CellValue get(uint8_t index, int32_t row, int32_t col) {
+        if (closed) throw Error(kErrFileAccess, "The record store is already closed");
+        // Reading a data sheet the workbook does not have yet reads an empty cell.
+        if (!sheets[index]) return {};
         return sheet(index).cell(row, col);
     }
 
@@ -231,6 +239,8 @@ struct ClassEXCEL::Impl {
     void OpenExlFile();
     void moveAsideUnreadable(const std::string &reason);
     void bindSheet(uint8_t index);
+    bool bindExistingSheet(uint8_t index);
+    void addDataSheet();
     void replay(const store::JournalContents &contents);
     void markSaving(uint64_t at);
     std::string savedMark(int commands);
