@@ -200,25 +200,41 @@ cv::Mat UsablePicture(const cv::Mat &picture) {
 PoseDetector::~PoseDetector() = default;
 
 NetworkPose PoseDetector::detect(const cv::Mat &picture) {
+    return detectFrom(picture, {}, nullptr);
+}
+
+NetworkPose PoseDetector::detectFrom(const cv::Mat &picture, const PoseRegion &from,
+                                     PoseRegion *next) {
     const cv::Mat bgr = UsablePicture(picture);
     NetworkPose pose;
     pose.picture = bgr.size();
-    try {
-        // Pass 1: the whole picture, padded to a square.
-        const double side = std::max(bgr.cols, bgr.rows);
-        PassResult first = impl_->run(bgr, {bgr.cols / 2.0, bgr.rows / 2.0}, side, {0, -1});
-        pose.poseFlag = first.poseFlag;
-        cv::Point2d centre = first.points[kBodyCentre].pos;
-        cv::Point2d toHead = cv::Point2d(first.points[kBodyRadiusPoint].pos) - centre;
+    if (next) *next = {};
+    // The region the network's alignment points give: centred on the body, turned upright.
+    auto regionOf = [](const PassResult &pass, PoseRegion &region) {
+        const cv::Point2d centre = pass.points[kBodyCentre].pos;
+        const cv::Point2d toHead = cv::Point2d(pass.points[kBodyRadiusPoint].pos) - centre;
         const double radius = std::hypot(toHead.x, toHead.y);
-        if (first.poseFlag < kPersonThreshold || !(radius >= kMinBodyRadius)) return pose;
+        if (!(radius >= kMinBodyRadius)) return false;
+        region = {centre, kAlignedCropScale * radius, toHead / radius};
+        return true;
+    };
+    try {
+        PoseRegion region = from;
+        if (region.empty()) {
+            // Pass 1: the whole picture, padded to a square.
+            const double side = std::max(bgr.cols, bgr.rows);
+            PassResult first = impl_->run(bgr, {bgr.cols / 2.0, bgr.rows / 2.0}, side, {0, -1});
+            pose.poseFlag = first.poseFlag;
+            if (first.poseFlag < kPersonThreshold || !regionOf(first, region)) return pose;
+        }
 
         // Pass 2: a crop centred on the body and turned so that the body stands upright in it.
-        PassResult second = impl_->run(bgr, centre, kAlignedCropScale * radius, toHead / radius);
+        PassResult second = impl_->run(bgr, region.centre, region.side, region.up);
         pose.poseFlag = second.poseFlag;
         if (second.poseFlag < kPersonThreshold) return pose;
         pose.personFound = true;
         std::copy_n(second.points.begin(), kBodyPoints, pose.points.begin());
+        if (next && !regionOf(second, *next)) *next = {};
 
         pose.segmentation.map = second.segmentation;
         cv::invertAffineTransform(second.cropToPicture, pose.segmentation.pictureToMap);

@@ -29,6 +29,16 @@ inline constexpr double kMaxPicturePixels = 100e6;
 // before any network is needed.
 cv::Mat UsablePicture(const cv::Mat &picture);
 
+// The square region the aligned pass looks at: its centre and side in picture pixels and the unit
+// direction in the picture that is upward in it. Through a video, each frame starts from the
+// region the previous frame's body points give, as the network is meant to be run on a stream.
+struct PoseRegion {
+    cv::Point2d centre;
+    double side = 0;
+    cv::Point2d up{0, -1};
+    bool empty() const { return !(side > 0); }
+};
+
 class PoseDetector {
   public:
     // Reads the ONNX network; throws PoseError when the file is missing, unreadable or not this
@@ -42,6 +52,10 @@ class PoseDetector {
     // kMinPictureSide. Returns personFound = false when no person is seen; throws PoseError for a
     // picture it cannot use. Not reentrant: one detection at a time per detector.
     NetworkPose detect(const cv::Mat &picture);
+    // As detect(), but from a region the previous frame gave: only the aligned pass runs, on it
+    // (both passes when from is empty). next, when not null, receives the region this frame's
+    // body points give, empty when no person is found.
+    NetworkPose detectFrom(const cv::Mat &picture, const PoseRegion &from, PoseRegion *next);
 
   private:
     struct Impl;

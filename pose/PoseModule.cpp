@@ -26,21 +26,27 @@ __attribute__((visibility("default"))) void *pondera_pose_open(const char *onnxP
     return nullptr;
 }
 
-__attribute__((visibility("default"))) void pondera_pose_detect(void *detector,
-                                                                const unsigned char *bgrx,
-                                                                int width, int height, int stride,
-                                                                PonderaPoseResult *result) {
+__attribute__((visibility("default"))) void pondera_pose_track(
+    void *detector, const unsigned char *bgrx, int width, int height, int stride,
+    const PonderaPoseRegion *from, PonderaPoseRegion *next, PonderaPoseResult *result) {
     *result = {};
+    if (next) *next = {};
     try {
         const cv::Mat picture(height, width, CV_8UC4, const_cast<unsigned char *>(bgrx),
                               size_t(stride));
-        const pose::NetworkPose found =
-            static_cast<pose::PoseDetector *>(detector)->detect(picture);
+        pose::PoseRegion start, following;
+        if (from && from->side > 0)
+            start = {{from->centreX, from->centreY}, from->side, {from->upX, from->upY}};
+        const pose::NetworkPose found = static_cast<pose::PoseDetector *>(detector)->detectFrom(
+            picture, start, next ? &following : nullptr);
         result->poseFlag = found.poseFlag;
         if (!found.personFound) {
             result->outcome = 1;
             return;
         }
+        if (next && !following.empty())
+            *next = {following.centre.x, following.centre.y, following.side, following.up.x,
+                     following.up.y};
         const auto guesses = pose::mapToLandmarks(found);
         for (int i = 0; i < kPoseModuleLandmarks; ++i) {
             result->x[i] = guesses[i].pos.x;
@@ -52,6 +58,13 @@ __attribute__((visibility("default"))) void pondera_pose_detect(void *detector,
         result->outcome = 2;
         copyMessage(result->message, sizeof result->message, e.what());
     }
+}
+
+__attribute__((visibility("default"))) void pondera_pose_detect(void *detector,
+                                                                const unsigned char *bgrx,
+                                                                int width, int height, int stride,
+                                                                PonderaPoseResult *result) {
+    pondera_pose_track(detector, bgrx, width, height, stride, nullptr, nullptr, result);
 }
 
 __attribute__((visibility("default"))) void pondera_pose_close(void *detector) {
