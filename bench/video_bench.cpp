@@ -1,0 +1,127 @@
+// Video and tracking speed on 1080p H.264 at 30 fps (keyframe every 250 frames, B-frames), the
+// demonstration figure walking to and fro: one step forward, one step back, tracking one frame,
+// and ten seconds tracked.
+
+#include <benchmark/benchmark.h>
+
+#include <QTemporaryDir>
+#include <map>
+
+#include "model/demo_landmarks.h"
+#include "pose/ModelLocation.h"
+#include "tests/video/video_maker.h"
+#include "tools/demo-pictures/demo_scene.h"
+#include "track/Tracker.h"
+#include "video/VideoFile.h"
+
+namespace {
+
+using namespace pondera;
+
+// Ten seconds of 1080p, made once per run.
+const std::string &walkVideo() {
+    static QTemporaryDir dir;
+    static const std::string path = [] {
+        const std::string p = dir.filePath("walk1080.mp4").toStdString();
+        std::map<int, QImage> rendered;
+        testing::VideoSpec spec;
+        spec.width = 1920;
+        spec.height = 1080;
+        spec.frames = 300;
+        const std::string made = testing::encodeVideo(p, spec, [&](int i) {
+            const int offset = std::abs(i % 120 - 60) * 2 - 60;  // to and fro, 2 px a frame
+            auto it = rendered.find(offset);
+            if (it == rendered.end()) {
+                DemoLandmarkSet set = kDemoSetB;
+                for (DemoPoint &q : set)
+                    q.x += offset;
+                it = rendered
+                         .emplace(offset,
+                                  demo::renderPicture(set).scaled(1920, 1080, Qt::IgnoreAspectRatio,
+                                                                  Qt::SmoothTransformation))
+                         .first;
+            }
+            return it->second;
+        });
+        if (!made.empty()) throw std::runtime_error(made);
+        return p;
+    }();
+    return path;
+}
+
+void BM_StepForward1080p(benchmark::State &state) {
+    video::VideoFile v(walkVideo());
+    v.frame(0);
+    for (auto _ : state) {
+        const int64_t next = v.position() + 1;
+        if (next >= v.frameCount()) {
+            state.PauseTiming();
+            v.frame(0);
+            state.ResumeTiming();
+            continue;
+        }
+        benchmark::DoNotOptimize(v.frame(next));
+    }
+}
+BENCHMARK(BM_StepForward1080p)->Unit(benchmark::kMillisecond);
+
+// Stepping back from the end of the first group of pictures (frame 249): the first step decodes
+// from the keyframe and keeps frames, the next ones read them.
+void BM_StepBack1080p(benchmark::State &state) {
+    video::VideoFile v(walkVideo());
+    v.frame(249);
+    for (auto _ : state) {
+        const int64_t previous = v.position() - 1;
+        if (previous < 0) {
+            state.PauseTiming();
+            v.frame(249);
+            state.ResumeTiming();
+            continue;
+        }
+        benchmark::DoNotOptimize(v.frame(previous));
+    }
+}
+BENCHMARK(BM_StepBack1080p)->Unit(benchmark::kMillisecond);
+
+std::unique_ptr<track::ModuleDetector> detector(benchmark::State &state) {
+    const pose::ModelLocation model = pose::locateModel(VIDEO_BENCH_MODEL_DIR);
+    if (!model.found()) {
+        state.SkipWithError(("no pose network: " + model.whyMissing).c_str());
+        return nullptr;
+    }
+    return std::make_unique<track::ModuleDetector>(VIDEO_BENCH_MODULE, model.file);
+}
+
+// One tracked frame: decoding the next frame and the aligned pass from the previous region.
+void BM_TrackFrame1080p(benchmark::State &state) {
+    auto d = detector(state);
+    if (!d) return;
+    video::VideoFile v(walkVideo());
+    track::Region region, next;
+    d->detect(v.frame(0), region, next);
+    region = next;
+    for (auto _ : state) {
+        int64_t f = v.position() + 1;
+        if (f >= v.frameCount()) f = 0;
+        const track::FramePose pose = d->detect(v.frame(f), region, next);
+        region = pose.found ? next : track::Region{};
+    }
+}
+BENCHMARK(BM_TrackFrame1080p)->Unit(benchmark::kMillisecond);
+
+void BM_Track10Seconds1080p(benchmark::State &state) {
+    auto d = detector(state);
+    if (!d) return;
+    for (auto _ : state) {
+        video::VideoFile v(walkVideo());
+        const track::TrackResult r = track::trackVideo(v, *d, {});
+        state.counters["frames"] = static_cast<double>(r.frames.size());
+        state.counters["redetected"] = static_cast<double>(
+            std::count_if(r.frames.begin(), r.frames.end(), [](auto &f) { return f.redetected; }));
+    }
+}
+BENCHMARK(BM_Track10Seconds1080p)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
