@@ -66,10 +66,18 @@ struct VideoFile::Impl {
     int64_t decodedIndex = -1;    // the frame the decoder gave last; -1 after a seek or the end
     bool draining = false;        // the end of the file has been sent to the decoder
     int64_t position = -1;
-    std::map<int64_t, QImage> cache;
+    // Decoded pictures as the decoder gave them (references, not copies; half the size of RGB for
+    // the usual 4:2:0), converted when asked for.
+    struct FrameRef {
+        AVFrame *frame = nullptr;
+        int64_t bytes = 0;
+    };
+    std::map<int64_t, FrameRef> cache;
     int64_t cacheBytes = 0;
 
     ~Impl() {
+        for (auto &[index, ref] : cache)
+            av_frame_free(&ref.frame);
         sws_freeContext(scaler);
         av_frame_free(&decoded);
         av_packet_free(&packet);
@@ -285,7 +293,7 @@ struct VideoFile::Impl {
         }
     }
 
-    QImage convert() {
+    QImage convert(const AVFrame *decoded) {
         const int w = decoded->width, h = decoded->height;
         checkSize(w, h);
         QImage image(w, h, QImage::Format_RGB888);
@@ -314,9 +322,24 @@ struct VideoFile::Impl {
         return image.transformed(QTransform().rotate(info.rotation));
     }
 
-    void keep(int64_t index, const QImage &image, int64_t around) {
-        const int64_t bytes = image.sizeInBytes();
-        cache[index] = image;
+    static int64_t bytesOf(const AVFrame *f) {
+        const int size =
+            av_image_get_buffer_size(static_cast<AVPixelFormat>(f->format), f->width, f->height, 1);
+        return size > 0 ? size : int64_t{f->width} * f->height * 3;
+    }
+
+    // The frames a seek decodes on the way to its target: as many as the cache holds.
+    int64_t windowFrames() const {
+        const int64_t frameBytes = std::max<int64_t>(1, int64_t{info.width} * info.height * 3 / 2);
+        return std::max<int64_t>(1, kFrameCacheBytes / frameBytes);
+    }
+
+    void keep(int64_t index, const AVFrame *decoded, int64_t around) {
+        if (cache.count(index)) return;
+        AVFrame *ref = av_frame_clone(decoded);
+        if (!ref) return;  // without memory for the reference, the frame is only not kept
+        const int64_t bytes = bytesOf(ref);
+        cache[index] = {ref, bytes};
         cacheBytes += bytes;
         // Over the budget, the frames farthest from the one asked for go first.
         while (cacheBytes > kFrameCacheBytes && cache.size() > 1) {
@@ -324,7 +347,8 @@ struct VideoFile::Impl {
             auto last = std::prev(cache.end());
             auto drop = (around - first->first) >= (last->first - around) ? first : last;
             if (drop->first == around) drop = drop == first ? last : first;
-            cacheBytes -= drop->second.sizeInBytes();
+            cacheBytes -= drop->second.bytes;
+            av_frame_free(&drop->second.frame);
             cache.erase(drop);
         }
     }
@@ -335,18 +359,16 @@ struct VideoFile::Impl {
                                            path + " (0 to " + std::to_string(info.frameCount - 1) +
                                            ").");
         if (auto hit = cache.find(index); hit != cache.end()) {
+            QImage image = convert(hit->second.frame);
             position = index;
-            return hit->second;
+            return image;
         }
-        const bool backward = position >= 0 && index < position;
         const int64_t target = pts[index];
         int64_t key = keyBefore(target);
         // Decoding on is cheaper than seeking while no keyframe lies between here and the target.
         if (decodedIndex < 0 || decodedIndex >= index || key > pts[decodedIndex]) seekTo(key);
-        // Stepping back keeps the frames decoded on the way, as many as the cache holds.
-        const int64_t frameBytes = static_cast<int64_t>(info.width) * info.height * 3;
-        const int64_t keepFrom =
-            backward ? index - std::max<int64_t>(1, kFrameCacheBytes / frameBytes) + 1 : index;
+        // The frames decoded on the way are kept, so the steps back that follow cost nothing.
+        const int64_t keepFrom = index - windowFrames() + 1;
         bool first = true;
         for (int attempt = 0;;) {
             if (!decodeNext())
@@ -361,13 +383,11 @@ struct VideoFile::Impl {
             first = false;
             if (decodedIndex > index)
                 notAVideo(path, "frame " + std::to_string(index) + " cannot be decoded");
-            if (decodedIndex >= keepFrom) {
-                QImage image = convert();
-                keep(decodedIndex, image, index);
-                if (decodedIndex == index) {
-                    position = index;
-                    return image;
-                }
+            if (decodedIndex >= keepFrom) keep(decodedIndex, decoded, index);
+            if (decodedIndex == index) {
+                QImage image = convert(decoded);
+                position = index;
+                return image;
             }
         }
     }

@@ -11,7 +11,8 @@ namespace pondera::video {
 
 // Larger frames are refused as too large to hold (8K UHD, 7680 × 4320, is about half of it).
 inline constexpr int64_t kMaxFramePixels = 64LL * 1024 * 1024;
-// Decoded frames kept for stepping back; always at least the frame last asked for.
+// Decoded frames kept for stepping back (as the decoder gives them, before conversion to RGB);
+// always at least the frame last asked for.
 inline constexpr int64_t kFrameCacheBytes = 192LL * 1024 * 1024;
 
 struct VideoInfo {
