@@ -25,11 +25,11 @@ const std::string &walkVideo() {
     static const std::string path = [] {
         const std::string p = dir.filePath("walk1080.mp4").toStdString();
         std::map<int, QImage> rendered;
-        testing::VideoSpec spec;
-        spec.width = 1920;
-        spec.height = 1080;
-        spec.frames = 300;
-        const std::string made = testing::encodeVideo(p, spec, [&](int i) {
+        testing::TestVideo clip;
+        clip.width = 1920;
+        clip.height = 1080;
+        clip.frames = 300;
+        const std::string made = testing::encodeVideo(p, clip, [&](int i) {
             const int offset = std::abs(i % 120 - 60) * 2 - 60;  // to and fro, 2 px a frame
             auto it = rendered.find(offset);
             if (it == rendered.end()) {

@@ -40,11 +40,11 @@ TEST(TrackTool, EveryThirdFrameBecomesARecordWithItsPicture) {
     if (!model.found()) GTEST_SKIP() << "no pose network in this build: " << model.whyMissing;
     TempDir dir("pondera_track_tool");
     const std::string video = dir / "walk.mp4";
-    pondera::testing::VideoSpec spec;
-    spec.width = pondera::demo::kPictureWidth;
-    spec.height = pondera::demo::kPictureHeight;
-    spec.frames = 12;
-    ASSERT_EQ(pondera::testing::encodeVideo(video, spec,
+    pondera::testing::TestVideo clip;
+    clip.width = pondera::demo::kPictureWidth;
+    clip.height = pondera::demo::kPictureHeight;
+    clip.frames = 12;
+    ASSERT_EQ(pondera::testing::encodeVideo(video, clip,
                                             [](int i) {
                                                 pondera::DemoLandmarkSet set = pondera::kDemoSetB;
                                                 for (auto &p : set)
@@ -92,10 +92,10 @@ class TrackToolRefuses : public ::testing::TestWithParam<Refusal> {};
 TEST_P(TrackToolRefuses, WithoutTouchingTheWorkbook) {
     TempDir dir("pondera_track_tool");
     const std::string video = dir / "count.mp4";
-    pondera::testing::VideoSpec spec;
-    spec.frames = 10;
+    pondera::testing::TestVideo clip;
+    clip.frames = 10;
     ASSERT_EQ(pondera::testing::encodeVideo(
-                  video, spec, [](int i) { return pondera::testing::numberedFrame(160, 96, i); }),
+                  video, clip, [](int i) { return pondera::testing::numberedFrame(160, 96, i); }),
               "");
     pondera::testing::writeText(dir / "broken.mp4", "not a video");
     std::string args = GetParam().args;

@@ -60,36 +60,36 @@ struct Encoder {
 
 }  // namespace
 
-std::string encodeVideo(const std::string &path, const VideoSpec &spec,
+std::string encodeVideo(const std::string &path, const TestVideo &clip,
                         const std::function<QImage(int)> &paint) {
     Encoder e;
     if (avformat_alloc_output_context2(&e.format, nullptr, nullptr, path.c_str()) < 0)
         return "no container for " + path;
-    const AVCodec *codec = avcodec_find_encoder_by_name(spec.encoder.c_str());
-    if (!codec) return "FFmpeg here has no encoder " + spec.encoder;
+    const AVCodec *codec = avcodec_find_encoder_by_name(clip.encoder.c_str());
+    if (!codec) return "FFmpeg here has no encoder " + clip.encoder;
     e.stream = avformat_new_stream(e.format, nullptr);
     e.codec = avcodec_alloc_context3(codec);
     e.frame = av_frame_alloc();
     e.packet = av_packet_alloc();
-    const bool variable = !spec.times.empty();
-    e.codec->width = spec.width;
-    e.codec->height = spec.height;
+    const bool variable = !clip.times.empty();
+    e.codec->width = clip.width;
+    e.codec->height = clip.height;
     e.codec->pix_fmt = AV_PIX_FMT_YUV420P;
-    e.codec->time_base = variable ? AVRational{1, 1000} : AVRational{1, spec.fps};
-    e.codec->framerate = AVRational{spec.fps, 1};
-    e.codec->gop_size = spec.keyframeInterval;
-    e.codec->max_b_frames = spec.bFrames;
+    e.codec->time_base = variable ? AVRational{1, 1000} : AVRational{1, clip.fps};
+    e.codec->framerate = AVRational{clip.fps, 1};
+    e.codec->gop_size = clip.keyframeInterval;
+    e.codec->max_b_frames = clip.bFrames;
     e.codec->thread_count = 1;
     if (e.format->oformat->flags & AVFMT_GLOBALHEADER)
         e.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    if (spec.encoder == "libx264") {
+    if (clip.encoder == "libx264") {
         av_opt_set(e.codec->priv_data, "preset", "ultrafast", 0);
         av_opt_set(e.codec->priv_data, "x264-params", "scenecut=0", 0);
         av_opt_set(e.codec->priv_data, "crf", "18", 0);
-    } else if (spec.encoder == "libx265") {
+    } else if (clip.encoder == "libx265") {
         av_opt_set(e.codec->priv_data, "preset", "ultrafast", 0);
         av_opt_set(e.codec->priv_data, "x265-params", "scenecut=0:log-level=none", 0);
-    } else if (spec.encoder.starts_with("libvpx")) {
+    } else if (clip.encoder.starts_with("libvpx")) {
         av_opt_set(e.codec->priv_data, "deadline", "realtime", 0);
         av_opt_set(e.codec->priv_data, "cpu-used", "8", 0);
         e.codec->bit_rate = 2'000'000;
@@ -97,15 +97,15 @@ std::string encodeVideo(const std::string &path, const VideoSpec &spec,
         e.codec->bit_rate = 4'000'000;
     }
     if (int err = avcodec_open2(e.codec, codec, nullptr); err < 0)
-        return "open " + spec.encoder + ": " + avText(err);
+        return "open " + clip.encoder + ": " + avText(err);
     avcodec_parameters_from_context(e.stream->codecpar, e.codec);
     e.stream->time_base = e.codec->time_base;
-    e.stream->avg_frame_rate = variable ? AVRational{0, 1} : AVRational{spec.fps, 1};
-    if (spec.rotation != 0) {
+    e.stream->avg_frame_rate = variable ? AVRational{0, 1} : AVRational{clip.fps, 1};
+    if (clip.rotation != 0) {
         uint8_t *matrix =
             av_stream_new_side_data(e.stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t));
-        // The matrix a phone writes for pictures a player turns clockwise by spec.rotation.
-        av_display_rotation_set(reinterpret_cast<int32_t *>(matrix), spec.rotation);
+        // The matrix a phone writes for pictures a player turns clockwise by clip.rotation.
+        av_display_rotation_set(reinterpret_cast<int32_t *>(matrix), clip.rotation);
     }
     if (!(e.format->oformat->flags & AVFMT_NOFILE)) {
         if (int err = avio_open(&e.format->pb, path.c_str(), AVIO_FLAG_WRITE); err < 0)
@@ -114,20 +114,20 @@ std::string encodeVideo(const std::string &path, const VideoSpec &spec,
     if (int err = avformat_write_header(e.format, nullptr); err < 0)
         return "write_header: " + avText(err);
     e.frame->format = e.codec->pix_fmt;
-    e.frame->width = spec.width;
-    e.frame->height = spec.height;
+    e.frame->width = clip.width;
+    e.frame->height = clip.height;
     if (av_frame_get_buffer(e.frame, 0) < 0) return "frame buffer";
-    e.scaler = sws_getContext(spec.width, spec.height, AV_PIX_FMT_RGB24, spec.width, spec.height,
+    e.scaler = sws_getContext(clip.width, clip.height, AV_PIX_FMT_RGB24, clip.width, clip.height,
                               AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    for (int i = 0; i < spec.frames; ++i) {
+    for (int i = 0; i < clip.frames; ++i) {
         QImage picture = paint(i).convertToFormat(QImage::Format_RGB888);
-        if (picture.width() != spec.width || picture.height() != spec.height)
-            picture = picture.scaled(spec.width, spec.height);
+        if (picture.width() != clip.width || picture.height() != clip.height)
+            picture = picture.scaled(clip.width, clip.height);
         if (av_frame_make_writable(e.frame) < 0) return "frame not writable";
         const uint8_t *src[1] = {picture.constBits()};
         const int stride[1] = {static_cast<int>(picture.bytesPerLine())};
-        sws_scale(e.scaler, src, stride, 0, spec.height, e.frame->data, e.frame->linesize);
-        e.frame->pts = variable ? std::llround(spec.times[i] * 1000) : i;
+        sws_scale(e.scaler, src, stride, 0, clip.height, e.frame->data, e.frame->linesize);
+        e.frame->pts = variable ? std::llround(clip.times[i] * 1000) : i;
         if (std::string err = e.send(e.frame); !err.empty()) return err;
     }
     if (std::string err = e.send(nullptr); !err.empty()) return err;

@@ -10,7 +10,7 @@
 
 namespace pondera::testing {
 
-struct VideoSpec {
+struct TestVideo {
     std::string encoder = "libx264";  // an FFmpeg encoder name; the container follows the file name
     int width = 160, height = 96;
     int frames = 30;
@@ -21,9 +21,9 @@ struct VideoSpec {
     std::vector<double> times;  // seconds of each frame; empty for evenly spaced at fps
 };
 
-// Encodes spec.frames pictures from paint(frame index) (any size: scaled to the video's) into
+// Encodes clip.frames pictures from paint(frame index) (any size: scaled to the video's) into
 // path. Returns an empty string, or why it could not (an encoder this FFmpeg lacks, ...).
-std::string encodeVideo(const std::string &path, const VideoSpec &spec,
+std::string encodeVideo(const std::string &path, const TestVideo &clip,
                         const std::function<QImage(int)> &paint);
 
 // A file of sound only (PCM in WAV, one second).

@@ -21,12 +21,12 @@ using pondera::testing::errorNumberOf;
 using pondera::testing::numberedFrame;
 using pondera::testing::readNumber;
 using pondera::testing::TempDir;
-using pondera::testing::VideoSpec;
+using pondera::testing::TestVideo;
 
 namespace {
 
-QImage numbered(int i, const VideoSpec &spec) {
-    return numberedFrame(spec.width, spec.height, i);
+QImage numbered(int i, const TestVideo &clip) {
+    return numberedFrame(clip.width, clip.height, i);
 }
 
 // 300 frames of H.264 at 30 fps with B-frames and a keyframe every 250 frames, as phones write.
@@ -35,9 +35,9 @@ class LongVideo : public ::testing::Test {
     static void SetUpTestSuite() {
         dir_ = new TempDir("pondera_video");
         path_ = dir_->file("count.mp4");
-        spec_.frames = 300;
-        spec_.keyframeInterval = 250;
-        made_ = encodeVideo(path_, spec_, [](int i) { return numbered(i, spec_); });
+        clip_.frames = 300;
+        clip_.keyframeInterval = 250;
+        made_ = encodeVideo(path_, clip_, [](int i) { return numbered(i, clip_); });
     }
     static void TearDownTestSuite() {
         delete dir_;
@@ -47,7 +47,7 @@ class LongVideo : public ::testing::Test {
 
     static inline TempDir *dir_ = nullptr;
     static inline std::string path_, made_;
-    static inline VideoSpec spec_;
+    static inline TestVideo clip_;
 };
 
 TEST_F(LongVideo, DescribesItself) {
@@ -159,14 +159,14 @@ class Formats : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(Formats, StepExactly) {
     TempDir dir("pondera_video");
-    VideoSpec spec;
-    spec.encoder = GetParam().encoder;
-    spec.frames = 40;
-    spec.keyframeInterval = 12;
+    TestVideo clip;
+    clip.encoder = GetParam().encoder;
+    clip.frames = 40;
+    clip.keyframeInterval = 12;
     // AVI stores no presentation times, so B-frames (which need them) stay out of it.
-    if (std::string(GetParam().file).ends_with(".avi")) spec.bFrames = 0;
+    if (std::string(GetParam().file).ends_with(".avi")) clip.bFrames = 0;
     const std::string path = dir.file(GetParam().file);
-    const std::string made = encodeVideo(path, spec, [&](int i) { return numbered(i, spec); });
+    const std::string made = encodeVideo(path, clip, [&](int i) { return numbered(i, clip); });
     if (made.starts_with("FFmpeg here has no encoder")) GTEST_SKIP() << made;
     ASSERT_EQ(made, "");
     video::VideoFile v(path);
@@ -202,14 +202,14 @@ TEST_P(Rotation, IsAppliedLikeExif) {
     TempDir dir("pondera_video");
     const int degrees = GetParam();
     const bool quarter = degrees % 180 != 0;
-    VideoSpec spec;
-    spec.frames = 12;
-    spec.rotation = degrees;
-    spec.width = quarter ? 96 : 160;
-    spec.height = quarter ? 160 : 96;
+    TestVideo clip;
+    clip.frames = 12;
+    clip.rotation = degrees;
+    clip.width = quarter ? 96 : 160;
+    clip.height = quarter ? 160 : 96;
     const std::string path = dir.file("turned.mp4");
     ASSERT_EQ(
-        encodeVideo(path, spec,
+        encodeVideo(path, clip,
                     [&](int i) {
                         return numberedFrame(160, 96, i).transformed(QTransform().rotate(-degrees));
                     }),
@@ -229,20 +229,20 @@ INSTANTIATE_TEST_SUITE_P(Video, Rotation, ::testing::Values(90, 180, 270));
 
 TEST(VariableFrameRate, TimesComeFromTheFrames) {
     TempDir dir("pondera_video");
-    VideoSpec spec;
-    spec.encoder = "libx264";
-    spec.frames = 20;
-    for (int i = 0; i < spec.frames; ++i)
-        spec.times.push_back(i * 0.030 + (i > 10 ? 0.2 : 0.0));
+    TestVideo clip;
+    clip.encoder = "libx264";
+    clip.frames = 20;
+    for (int i = 0; i < clip.frames; ++i)
+        clip.times.push_back(i * 0.030 + (i > 10 ? 0.2 : 0.0));
     const std::string path = dir.file("vfr.mkv");
-    ASSERT_EQ(encodeVideo(path, spec, [&](int i) { return numbered(i, spec); }), "");
+    ASSERT_EQ(encodeVideo(path, clip, [&](int i) { return numbered(i, clip); }), "");
     video::VideoFile v(path);
     EXPECT_TRUE(v.info().variableFrameRate);
     EXPECT_EQ(v.frameCount(), 20);
-    EXPECT_NEAR(v.info().frameRate, 19 / spec.times.back(), 1e-6);
+    EXPECT_NEAR(v.info().frameRate, 19 / clip.times.back(), 1e-6);
     for (int i = 0; i < 20; ++i) {
-        EXPECT_NEAR(v.frameTime(i), spec.times[i], 0.0011) << i;
-        EXPECT_EQ(v.frameAt(spec.times[i] + 0.002), i);
+        EXPECT_NEAR(v.frameTime(i), clip.times[i], 0.0011) << i;
+        EXPECT_EQ(v.frameAt(clip.times[i] + 0.002), i);
     }
     for (int i = 19; i >= 0; --i)
         ASSERT_EQ(readNumber(v.frame(i)), i);
@@ -251,12 +251,12 @@ TEST(VariableFrameRate, TimesComeFromTheFrames) {
 // An 8K phone video opens and gives full-size frames.
 TEST(LargeFrames, EightK) {
     TempDir dir("pondera_video");
-    VideoSpec spec;
-    spec.width = 7680;
-    spec.height = 4320;
-    spec.frames = 1;
+    TestVideo clip;
+    clip.width = 7680;
+    clip.height = 4320;
+    clip.frames = 1;
     const std::string path = dir.file("8k.mp4");
-    ASSERT_EQ(encodeVideo(path, spec, [&](int i) { return numbered(i, spec); }), "");
+    ASSERT_EQ(encodeVideo(path, clip, [&](int i) { return numbered(i, clip); }), "");
     video::VideoFile v(path);
     EXPECT_EQ(v.info().width, 7680);
     const QImage picture = v.frame(0);
@@ -280,15 +280,15 @@ struct BadCase {
 };
 
 std::string goodVideo(TempDir &dir, const std::string &name, int frames = 20) {
-    VideoSpec spec;
-    spec.frames = frames;
-    spec.keyframeInterval = 5;
+    TestVideo clip;
+    clip.frames = frames;
+    clip.keyframeInterval = 5;
     if (name.ends_with(".avi")) {
-        spec.encoder = "mpeg4";
-        spec.bFrames = 0;
+        clip.encoder = "mpeg4";
+        clip.bFrames = 0;
     }
     const std::string path = dir.file(name);
-    const std::string made = encodeVideo(path, spec, [&](int i) { return numbered(i, spec); });
+    const std::string made = encodeVideo(path, clip, [&](int i) { return numbered(i, clip); });
     if (!made.empty()) throw std::runtime_error(made);
     return path;
 }
