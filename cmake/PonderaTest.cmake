@@ -3,7 +3,8 @@
 #                  [DEPENDS <targets...>] [LABELS <labels...>] [QT])
 #
 # Builds one test program and registers its cases with CTest under "<area>.", so that
-# `ctest -R '^xls\.'` runs one area. Areas: model, xls, records, app, dialogs, tools, pose, report.
+# `ctest -R '^xls\.'` runs one area. Areas: model, xls, records, app, dialogs, tools, pose, report, video,
+# motion, track.
 # GoogleTest programs (the default) get gtest_main and one CTest entry per case; QT marks a
 # Qt Test program: moc runs, it gets Qt6::Test and runs as one entry on the offscreen platform.
 # Every test links the shared test support (tests/support).

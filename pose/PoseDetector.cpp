@@ -44,7 +44,8 @@ struct PoseDetector::Impl {
     cv::dnn::Net net;
     std::unique_ptr<PersonDetector> people;
 
-    NetworkPose landmarksFrom(const cv::Mat &bgr, const PassResult &first);
+    NetworkPose alignedPass(const cv::Mat &bgr, const PoseRegion &region, PoseRegion *next);
+    NetworkPose landmarksFrom(const cv::Mat &bgr, const PassResult &first, PoseRegion *next);
     PassResult firstPass(const cv::Mat &bgr, const PersonBox &person);
 
     // One pass over a square region of the picture: centre and side in picture pixels, `up` the
@@ -135,37 +136,18 @@ cv::Mat UsablePicture(const cv::Mat &picture) {
 
 PoseDetector::~PoseDetector() = default;
 
-// Pass 2 on the body pass 1 found, and the result in picture pixels; personFound stays false when
-// either pass sees no person.
-NetworkPose PoseDetector::Impl::landmarksFrom(const cv::Mat &bgr, const PassResult &first) {
-    NetworkPose pose;
-    pose.picture = bgr.size();
-    pose.poseFlag = first.poseFlag;
-    const cv::Point2d centre = first.points[kBodyCentre].pos;
-    const cv::Point2d toHead = cv::Point2d(first.points[kBodyRadiusPoint].pos) - centre;
-    const double radius = std::hypot(toHead.x, toHead.y);
-    if (first.poseFlag < kPersonThreshold || !(radius >= kMinBodyRadius)) return pose;
-
-    // Pass 2: a crop centred on the body and turned so that the body stands upright in it.
-    PassResult second = run(bgr, centre, kAlignedCropScale * radius, toHead / radius);
-    pose.poseFlag = second.poseFlag;
-    if (second.poseFlag < kPersonThreshold) return pose;
-    pose.personFound = true;
-    std::copy_n(second.points.begin(), kBodyPoints, pose.points.begin());
-    pose.segmentation.map = second.segmentation;
-    cv::invertAffineTransform(second.cropToPicture, pose.segmentation.pictureToMap);
-    return pose;
-}
-
-// Pass 1 on the region the person detector gives: centred on the hips, turned so that the body
-// points up, as wide as the network's crops.
-PassResult PoseDetector::Impl::firstPass(const cv::Mat &bgr, const PersonBox &person) {
-    const double radius = person.radius();
-    const cv::Point2d up = cv::Point2d(person.bodyPoint - person.hipCentre) / radius;
-    return run(bgr, person.hipCentre, kPersonCropScale * radius, up);
-}
-
 namespace {
+
+// The region the network's alignment points give: centred on the body, turned upright, as wide
+// as the network's crops; false when the points give no usable body.
+bool regionOf(const PassResult &pass, PoseRegion &region) {
+    const cv::Point2d centre = pass.points[kBodyCentre].pos;
+    const cv::Point2d toHead = cv::Point2d(pass.points[kBodyRadiusPoint].pos) - centre;
+    const double radius = std::hypot(toHead.x, toHead.y);
+    if (!(radius >= kMinBodyRadius)) return false;
+    region = {centre, kAlignedCropScale * radius, toHead / radius};
+    return true;
+}
 
 // Whether a point lies on or near the person the landmarks describe.
 bool holds(const NetworkPose &pose, cv::Point2f point) {
@@ -181,9 +163,55 @@ bool holds(const NetworkPose &pose, cv::Point2f point) {
 
 }  // namespace
 
+// Pass 2 on a region, and the result in picture pixels; personFound stays false when it sees no
+// person. next, when not null, receives the region this pass's body gives.
+NetworkPose PoseDetector::Impl::alignedPass(const cv::Mat &bgr, const PoseRegion &region,
+                                            PoseRegion *next) {
+    NetworkPose pose;
+    pose.picture = bgr.size();
+    const PassResult second = run(bgr, region.centre, region.side, region.up);
+    pose.poseFlag = second.poseFlag;
+    if (second.poseFlag < kPersonThreshold) return pose;
+    pose.personFound = true;
+    std::copy_n(second.points.begin(), kBodyPoints, pose.points.begin());
+    pose.segmentation.map = second.segmentation;
+    cv::invertAffineTransform(second.cropToPicture, pose.segmentation.pictureToMap);
+    if (next && !regionOf(second, *next)) *next = {};
+    return pose;
+}
+
+// Pass 2 on the body pass 1 found; personFound stays false when either pass sees no person.
+NetworkPose PoseDetector::Impl::landmarksFrom(const cv::Mat &bgr, const PassResult &first,
+                                              PoseRegion *next) {
+    PoseRegion region;
+    if (first.poseFlag < kPersonThreshold || !regionOf(first, region)) {
+        NetworkPose pose;
+        pose.picture = bgr.size();
+        pose.poseFlag = first.poseFlag;
+        return pose;
+    }
+    return alignedPass(bgr, region, next);
+}
+
+// Pass 1 on the region the person detector gives: centred on the hips, turned so that the body
+// points up, as wide as the network's crops.
+PassResult PoseDetector::Impl::firstPass(const cv::Mat &bgr, const PersonBox &person) {
+    const double radius = person.radius();
+    const cv::Point2d up = cv::Point2d(person.bodyPoint - person.hipCentre) / radius;
+    return run(bgr, person.hipCentre, kPersonCropScale * radius, up);
+}
+
 NetworkPose PoseDetector::detect(const cv::Mat &picture) {
+    return detectFrom(picture, {}, nullptr);
+}
+
+NetworkPose PoseDetector::detectFrom(const cv::Mat &picture, const PoseRegion &from,
+                                     PoseRegion *next) {
     const cv::Mat bgr = UsablePicture(picture);
+    if (next) *next = {};
     try {
+        // Through a video the previous frame's body gives the region: only the aligned pass runs.
+        if (!from.empty()) return impl_->alignedPass(bgr, from, next);
         const std::vector<PersonBox> seen = impl_->people->detect(bgr);
         const std::optional<PersonBox> person = mainPerson(seen, bgr.size());
         // Without a detection the whole picture, padded to a square, still shows a person who
@@ -192,7 +220,7 @@ NetworkPose PoseDetector::detect(const cv::Mat &picture) {
         const PassResult first =
             person ? impl_->firstPass(bgr, *person)
                    : impl_->run(bgr, {bgr.cols / 2.0, bgr.rows / 2.0}, side, {0, -1});
-        NetworkPose pose = impl_->landmarksFrom(bgr, first);
+        NetworkPose pose = impl_->landmarksFrom(bgr, first, next);
         pose.peopleSeen = int(seen.size());
         return pose;
     } catch (const cv::Exception &e) {
@@ -229,7 +257,7 @@ NetworkPose PoseDetector::detectAt(const cv::Mat &picture, cv::Point2f point) {
         const double side = std::min(bgr.cols, bgr.rows);
         firsts.push_back(impl_->run(bgr, point, side, {0, -1}));
         for (const PassResult &first : firsts) {
-            NetworkPose pose = impl_->landmarksFrom(bgr, first);
+            NetworkPose pose = impl_->landmarksFrom(bgr, first, nullptr);
             pose.peopleSeen = int(seen.size());
             if (pose.personFound && holds(pose, point)) return pose;
             none.poseFlag = std::max(none.poseFlag, pose.poseFlag);

@@ -39,6 +39,16 @@ inline constexpr float kPersonCropScale = 2.5f;
 // person's outline or just beside a limb still picks them).
 inline constexpr float kPointMargin = 0.1f;
 
+// The square region the aligned pass looks at: its centre and side in picture pixels and the unit
+// direction in the picture that is upward in it. Through a video, each frame starts from the
+// region the previous frame's body points give, as the network is meant to be run on a stream.
+struct PoseRegion {
+    cv::Point2d centre;
+    double side = 0;
+    cv::Point2d up{0, -1};
+    bool empty() const { return !(side > 0); }
+};
+
 class PoseDetector {
   public:
     // Reads the landmark network and the person detection network beside it
@@ -61,6 +71,11 @@ class PoseDetector {
     // personFound = false when no person is there. Throws PoseError for a point outside the
     // picture.
     NetworkPose detectAt(const cv::Mat &picture, cv::Point2f point);
+
+    // As detect(), but from a region the previous frame gave: only the aligned pass runs, on it
+    // (both passes when from is empty). next, when not null, receives the region this frame's
+    // body points give, empty when no person is found.
+    NetworkPose detectFrom(const cv::Mat &picture, const PoseRegion &from, PoseRegion *next);
 
   private:
     struct Impl;

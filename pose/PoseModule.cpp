@@ -72,6 +72,22 @@ __attribute__((visibility("default"))) void pondera_pose_detect_at(void *detecto
                });
 }
 
+__attribute__((visibility("default"))) void pondera_pose_track(
+    void *detector, const unsigned char *bgrx, int width, int height, int stride,
+    const PonderaPoseRegion *from, PonderaPoseRegion *next, PonderaPoseResult *result) {
+    if (next) *next = {};
+    pose::PoseRegion start, following;
+    if (from && from->side > 0)
+        start = {{from->centreX, from->centreY}, from->side, {from->upX, from->upY}};
+    detectInto(detector, bgrx, width, height, stride, result,
+               [&](pose::PoseDetector &d, const cv::Mat &picture) {
+                   return d.detectFrom(picture, start, next ? &following : nullptr);
+               });
+    if (next && result->outcome == 0 && !following.empty())
+        *next = {following.centre.x, following.centre.y, following.side, following.up.x,
+                 following.up.y};
+}
+
 __attribute__((visibility("default"))) void pondera_pose_close(void *detector) {
     delete static_cast<pose::PoseDetector *>(detector);
 }

@@ -30,4 +30,14 @@ using PonderaPoseDetectAt = void (*)(void *detector, const unsigned char *bgrx, 
                                      PonderaPoseResult *result);
 using PonderaPoseClose = void (*)(void *detector);
 
+// The region the aligned pass looks at (pose/PoseDetector.h, PoseRegion); side 0 for none.
+struct PonderaPoseRegion {
+    double centreX, centreY, side, upX, upY;
+};
+// As PonderaPoseDetect, through a video: from the region the previous frame gave (null or side 0:
+// the whole picture), writing the region for the next frame into next (side 0 when none).
+using PonderaPoseTrack = void (*)(void *detector, const unsigned char *bgrx, int width, int height,
+                                  int stride, const PonderaPoseRegion *from,
+                                  PonderaPoseRegion *next, PonderaPoseResult *result);
+
 }  // extern "C"

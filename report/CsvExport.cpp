@@ -1,70 +1,18 @@
 #include "report/CsvExport.h"
 
-#include <charconv>
-
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
 #include "report/AtomicWrite.h"
+#include "report/CsvWriter.h"
 #include "report/Names.h"
 #include "report/ResultTexts.h"
 
 namespace pondera::report {
 
-namespace {
-
-void field(QByteArray &out, const std::string &text) {
-    const bool quote = text.find_first_of(",\"\r\n") != std::string::npos;
-    if (!quote) {
-        out.append(text.data(), static_cast<qsizetype>(text.size()));
-        return;
-    }
-    out.append('"');
-    for (char c : text) {
-        if (c == '"') out.append('"');
-        out.append(c);
-    }
-    out.append('"');
-}
-
-void number(QByteArray &out, float value) {
-    char buf[32];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-    (void)ec;  // 32 characters hold every float
-    out.append(buf, end - buf);
-}
-
-class Row {
-  public:
-    explicit Row(QByteArray &out) : out_(out) {}
-    Row &text(const std::string &t) {
-        sep();
-        field(out_, t);
-        return *this;
-    }
-    Row &num(float v) {
-        sep();
-        number(out_, v);
-        return *this;
-    }
-    Row &empty() {
-        sep();
-        return *this;
-    }
-    void end() { out_.append("\r\n"); }
-
-  private:
-    void sep() {
-        if (!first_) out_.append(',');
-        first_ = false;
-    }
-    QByteArray &out_;
-    bool first_ = true;
-};
-
-}  // namespace
+using Row = CsvRow;
 
 QByteArray recordsCsv(const std::vector<RecordData> &records) {
-    QByteArray out("\xEF\xBB\xBF");
+    QByteArray out(kCsvByteOrderMark);
     const ClassLANDMARK landMarks;
     const ClassSEGMENT segments(landMarks);
 

@@ -373,6 +373,22 @@ bool removeFile(const std::string &path) {
     return ::unlink(path.c_str()) == 0;
 }
 
+bool createFolder(const std::string &path) {
+    if (::mkdir(path.c_str(), 0777) == 0) {
+        syncFolderOf(path);
+        return true;
+    }
+    const int err = errno;
+    struct stat st {};
+    if (err == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
+    throw Error(errorNumberForErrno(err),
+                "Cannot create the folder " + path + ": " + errnoText(err));
+}
+
+bool removeEmptyFolder(const std::string &path) {
+    return ::rmdir(path.c_str()) == 0;
+}
+
 bool renameNoReplace(const std::string &from, const std::string &to) {
     // A hard link fails when the target exists, which makes the move safe against a file that
     // appeared meanwhile; file systems without links fall back to a checked rename.

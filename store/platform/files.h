@@ -122,6 +122,11 @@ void writeSmallFile(const std::string &path, const std::string &bytes);
 // Reads a whole file; empty when it cannot be read.
 std::string readSmallFile(const std::string &path);
 bool removeFile(const std::string &path);
+// Creates the folder (its parent must exist); false when it exists already as a folder. Throws
+// Error (kErrFileAccess / kErrPathNotFound) with the system's reason for any other failure.
+bool createFolder(const std::string &path);
+// Removes the folder when it is empty; false when it is not empty or cannot be removed.
+bool removeEmptyFolder(const std::string &path);
 // Renames without replacing an existing target; false when target exists.
 bool renameNoReplace(const std::string &from, const std::string &to);
 // Copies a file under a new name that must not exist yet, flushed to the disk.

@@ -45,7 +45,8 @@ std::string csvField(const std::string &s) {
     return q + "\"";
 }
 
-// The record store works on the workbook of one folder, under its fixed name.
+}  // namespace
+
 std::string workbookFolder(const std::string &workbook) {
     std::error_code ec;
     fs::path p(workbook);
@@ -59,8 +60,6 @@ std::string workbookFolder(const std::string &workbook) {
         throw Error(kErrPathNotFound, "no folder " + folder.string());
     return folder.string();
 }
-
-}  // namespace
 
 int detectLandmarks(const DetectOptions &options, std::ostream &out, std::ostream &err) {
     const pose::ModelLocation where = pose::locateModel();

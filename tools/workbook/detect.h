@@ -22,6 +22,10 @@ struct DetectOptions {
 // or show no person (with `at`: none at that point, or the point outside the photo) are reported on
 // `err` and skipped. Returns the exit status: 0 when every photo
 // gave a row, 1 otherwise. Throws pondera::Error when the network or the workbook cannot be used.
+// The folder whose workbook --into names: a folder, or a file named PONDERA2D_2010.xls in one (the
+// record store works on the workbook of one folder, under its fixed name). Error 76 otherwise.
+std::string workbookFolder(const std::string &workbook);
+
 int detectLandmarks(const DetectOptions &options, std::ostream &out, std::ostream &err);
 
 }  // namespace pondera::tool

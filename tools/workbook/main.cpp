@@ -6,6 +6,10 @@
 //                              landmarks found by the pose network, as CSV; optionally appended
 //                              as records; --at: the person under that picture pixel
 //   export-csv WORKBOOK OUT    every record as CSV with its centres of gravity computed anew
+//   track VIDEO [--from T] [--to T] [--every N] --into WORKBOOK --sex 0|1
+//                              landmarks through the video's frames (T in seconds), each frame's
+//                              picture beside the video and one record per frame; the sequence
+//                              as CSV
 // Exit status 0 on success; 1 with one line "pondera2d-workbook: error N: reason" on stderr
 // otherwise (N is the program's error number), 2 for a wrong command line.
 
@@ -22,6 +26,7 @@
 #include "store/xls/workbook_engine.h"
 #include "tools/workbook/detect.h"
 #include "tools/workbook/generate.h"
+#include "tools/workbook/track.h"
 #include "tools/workbook/workbook_dump.h"
 
 namespace {
@@ -29,7 +34,9 @@ namespace {
 constexpr const char *kUsage =
     "usage: pondera2d-workbook dump FILE | copy IN OUT | generate OUT --records N\n"
     "                          | detect PHOTO... [--at X,Y] [--into WORKBOOK --sex 0|1]\n"
-    "                          | export-csv WORKBOOK OUT.csv";
+    "                          | export-csv WORKBOOK OUT.csv\n"
+    "                          | track VIDEO [--from T] [--to T] [--every N] --into WORKBOOK "
+    "--sex 0|1";
 
 constexpr const char *kHelp =
     "  dump FILE                  every sheet's cells as tab-separated UTF-8 text\n"
@@ -40,6 +47,12 @@ constexpr const char *kHelp =
     "records;\n"
     "                             --at X,Y: the person under that picture pixel (x right, y down)\n"
     "  export-csv WORKBOOK OUT    every record as CSV (UTF-8 with BOM), centres computed anew\n"
+    "  track VIDEO [--from T] [--to T] [--every N] --into WORKBOOK --sex 0|1\n"
+    "                             landmarks through the video from T to T seconds, every Nth "
+    "frame:\n"
+    "                             each frame's picture beside the video, one record per frame, "
+    "the\n"
+    "                             sequence (time, frame, COG, velocity, checks) as CSV\n"
     "  --help, --version          this text, the version\n"
     "\n"
     "Exit status: 0 success, 1 failure (\"pondera2d-workbook: error N: reason\"), 2 wrong usage.\n";
@@ -115,6 +128,45 @@ int run(const std::vector<std::string> &args) {
             return usage("--into and --sex go together");
         return tool::detectLandmarks(options, std::cout, std::cerr);
     }
+    if (command == "track") {
+        tool::TrackOptions options;
+        int sex = -1;
+        for (size_t i = 1; i < args.size(); ++i) {
+            const std::string &a = args[i];
+            if (a == "--from" || a == "--to" || a == "--every" || a == "--into" || a == "--sex") {
+                if (i + 1 == args.size()) return usage(a + " needs a value");
+                const std::string &value = args[++i];
+                const char *end = value.data() + value.size();
+                if (a == "--into") {
+                    options.intoWorkbook = value;
+                } else if (a == "--sex") {
+                    if (value != "0" && value != "1")
+                        return usage("--sex is 0 (male) or 1 (female), not \"" + value + "\"");
+                    sex = value[0] - '0';
+                } else if (a == "--every") {
+                    auto [p, ec] = std::from_chars(value.data(), end, options.every);
+                    if (ec != std::errc() || p != end || options.every < 1)
+                        return usage("--every needs a whole number from 1, not \"" + value + "\"");
+                } else {
+                    double seconds = 0;
+                    auto [p, ec] = std::from_chars(value.data(), end, seconds);
+                    if (ec != std::errc() || p != end || !(seconds >= 0))
+                        return usage(a + " needs a time in seconds, not \"" + value + "\"");
+                    (a == "--from" ? options.fromSeconds : options.toSeconds) = seconds;
+                }
+            } else if (options.video.empty()) {
+                options.video = a;
+            } else {
+                return usage("track takes one video, not also \"" + a + "\"");
+            }
+        }
+        if (options.video.empty()) return usage("track needs a video");
+        if (options.intoWorkbook.empty() || sex < 0) return usage("track needs --into and --sex");
+        if (options.toSeconds >= 0 && options.toSeconds < options.fromSeconds)
+            return usage("--to lies before --from");
+        options.sex = sex;
+        return tool::trackVideo(options, std::cout, std::cerr);
+    }
     if (command == "export-csv" && args.size() == 3) {
         // Reads the file as it is on disk: the program's lock is not taken and nothing is
         // written to the workbook, so this works while the program has it open.
@@ -123,7 +175,7 @@ int run(const std::vector<std::string> &args) {
         return 0;
     }
     return usage(command == "dump" || command == "copy" || command == "generate" ||
-                         command == "detect" || command == "export-csv"
+                         command == "detect" || command == "export-csv" || command == "track"
                      ? "wrong arguments for " + command
                      : "unknown command \"" + command + "\"");
 }
