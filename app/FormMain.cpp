@@ -29,12 +29,12 @@
 #include "app/ResultsPanel.h"
 #include "app/StatusPanel.h"
 #include "app/StoreTexts.h"
+#include "base/error.h"
 #include "dialogs/AppTitle.h"
 #include "dialogs/DialogLoad.h"
 #include "dialogs/FormAbout.h"
 #include "dialogs/FormInformation.h"
 #include "dialogs/ModelNames.h"
-#include "model/error.h"
 
 namespace pondera {
 

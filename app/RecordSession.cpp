@@ -1,7 +1,7 @@
 #include "app/RecordSession.h"
 
 #include "app/Graphics.h"
-#include "model/error.h"
+#include "base/error.h"
 
 namespace pondera {
 

@@ -7,10 +7,10 @@
 #include <QStringDecoder>
 #include <array>
 
+#include "base/error.h"
 #include "dialogs/AboutIcon.h"
 #include "dialogs/AppTitle.h"
 #include "dialogs/FontScale.h"
-#include "model/error.h"
 
 namespace pondera {
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <array>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "report/AtomicWrite.h"
 #include "report/ResultTexts.h"
 

@@ -7,9 +7,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include "base/error.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
-#include "model/error.h"
 #include "report/AnnotatedPicture.h"
 #include "report/AtomicWrite.h"
 #include "report/Names.h"

@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/error.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
-#include "model/error.h"
 #include "store/platform/files.h"
 #include "store/records/ClassEXCEL.h"
 #include "store/records/journal.h"
@@ -32,11 +32,6 @@ using store::layout::kSheetLANDMARK;
 
 // The last row GetCodeMaxNum looks at for the end of the record list.
 inline constexpr int32_t kLastScannedRow = 65000;
-
-// The list ends at a cell whose value equals the empty text: an empty cell or empty text.
-inline bool isEmptyCode(const store::CellValue &v) {
-    return v.isEmpty() || (v.kind == store::CellValue::Kind::Text && v.text.empty());
-}
 
 // A save running on a thread of its own: the snapshot, what the store knew when it was taken,
 // and what the thread found. The thread writes only its results, and sets finished last.
@@ -136,7 +131,7 @@ struct ClassEXCEL::Impl {
             ++changes;
         }
         if (index == kSheetID && col == store::layout::kColCode && firstEmptyRow != 0) {
-            if (records::isEmptyCode(value)) {
+            if (store::isEmptyCode(value)) {
                 if (row >= store::layout::kFirstRecordRow)
                     firstEmptyRow = std::min(firstEmptyRow, row);
             } else if (row == firstEmptyRow) {
@@ -148,7 +143,7 @@ struct ClassEXCEL::Impl {
     int32_t scanFirstEmpty(int32_t from) {
         const store::Worksheet &ws = sheet(kSheetID);
         for (int32_t r = from; r <= records::kLastScannedRow; ++r)
-            if (records::isEmptyCode(ws.cell(r, store::layout::kColCode))) return r;
+            if (store::isEmptyCode(ws.cell(r, store::layout::kColCode))) return r;
         return records::kLastScannedRow + 1;
     }
 

@@ -10,9 +10,9 @@
 #include <opencv2/core/utils/logger.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "base/error.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
-#include "model/error.h"
 #include "pose/LandmarkMapping.h"
 #include "pose/ModelLocation.h"
 #include "pose/PoseDetector.h"

@@ -2,10 +2,10 @@
 
 #include <random>
 
+#include "base/error.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
 #include "model/demo_landmarks.h"
-#include "model/error.h"
 #include "store/records/record_layout.h"
 
 namespace pondera::tool {

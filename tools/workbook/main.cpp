@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "report/CsvExport.h"
 #include "store/xls/workbook_engine.h"
 #include "tools/workbook/detect.h"
@@ -102,7 +102,7 @@ int run(const std::vector<std::string> &args) {
         // Reads the file as it is on disk: the program's lock is not taken and nothing is
         // written to the workbook, so this works while the program has it open.
         auto book = engine->open(args[1]);
-        report::exportCsv(QString::fromStdString(args[2]), report::readWorkbookRecords(*book));
+        report::exportCsv(QString::fromStdString(args[2]), store::readWorkbookRecords(*book));
         return 0;
     }
     return usage(command == "dump" || command == "copy" || command == "generate" ||

@@ -1,0 +1,60 @@
+#include "store/records/record_export.h"
+
+#include "store/records/ClassEXCEL.h"
+#include "store/records/record_layout.h"
+#include "store/records/record_values.h"
+#include "store/xls/workbook_engine.h"
+
+namespace pondera::store {
+
+std::vector<RecordData> readWorkbookRecords(Workbook &book) {
+    using namespace layout;
+    Worksheet &id = book.sheet(kSheetNames[kSheetID]);
+    Worksheet &landmark = book.sheet(kSheetNames[kSheetLANDMARK]);
+    const std::string idName = kSheetNames[kSheetID], landmarkName = kSheetNames[kSheetLANDMARK];
+    std::vector<RecordData> records;
+    for (int32_t code = 0; code < kMaxRecords; ++code) {
+        const int32_t row = code + kFirstRecordRow;
+        if (isEmptyCode(id.cell(row, kColCode))) break;
+        RecordData r;
+        r.code = static_cast<int16_t>(code);
+        r.pictureName = cellToText(id.cell(row, kColPicture), idName, row, kColPicture);
+        r.sex = cellToInt16(id.cell(row, kColSex), idName, row, kColSex);
+        r.memo = cellToText(id.cell(row, kColMemo), idName, row, kColMemo);
+        for (int32_t i = 0; i < kLandmarkCount; ++i) {
+            const int32_t x = xColumn(i), z = zColumn(i);
+            r.landmarks[static_cast<size_t>(i)] = {
+                cellToSingle(landmark.cell(row, x), landmarkName, row, x),
+                cellToSingle(landmark.cell(row, z), landmarkName, row, z)};
+        }
+        records.push_back(std::move(r));
+    }
+    return records;
+}
+
+std::vector<RecordData> readStoreRecords(ClassEXCEL &excel) {
+    const int16_t shown = excel.GetCurCode();
+    std::vector<RecordData> records;
+    try {
+        const int16_t first = excel.GetCodeMinNum(), last = excel.GetCodeMaxNum();
+        for (int32_t code = first; code >= 0 && code <= last; ++code) {
+            excel.SetCurCode(static_cast<int16_t>(code));
+            RecordData r;
+            r.code = static_cast<int16_t>(code);
+            r.pictureName = excel.GetCurPictureName();
+            r.sex = excel.GetCurSex();
+            r.memo = excel.GetCurMemo();
+            for (int16_t i = 0; i < kLandmarkCount; ++i)
+                r.landmarks[static_cast<size_t>(i)] = {excel.GetLandMarkX(i),
+                                                       excel.GetLandMarkZ(i)};
+            records.push_back(std::move(r));
+        }
+    } catch (...) {
+        excel.SetCurCode(shown);
+        throw;
+    }
+    excel.SetCurCode(shown);
+    return records;
+}
+
+}  // namespace pondera::store
