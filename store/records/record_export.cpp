@@ -1,11 +1,34 @@
 #include "store/records/record_export.h"
 
+#include "model/ClassLANDMARK.h"
+#include "model/ClassSEGMENT.h"
 #include "store/records/ClassEXCEL.h"
 #include "store/records/record_layout.h"
 #include "store/records/record_values.h"
 #include "store/xls/workbook_engine.h"
 
 namespace pondera::store {
+
+void forEachHeaderCell(uint8_t sheet,
+                       const std::function<void(int32_t, int32_t, const std::string &)> &put) {
+    using namespace layout;
+    if (sheet == kSheetID) {
+        for (int32_t c = kColCode; c <= kColBodyX; ++c)
+            put(kHeaderRow, c, kIdHeaders[c - 1]);
+        put(kAxisRow, kColBodyX, kAxisX);
+        put(kAxisRow, kColBodyZ, kAxisZ);
+        return;
+    }
+    const ClassLANDMARK landMarks;
+    const ClassSEGMENT segments(landMarks);
+    const bool cogs = sheet == kSheetCOGS;
+    put(kHeaderRow, kColCode, kCodeHeader);
+    for (int16_t i = 0; i < (cogs ? kSegmentCount : kLandmarkCount); ++i) {
+        put(kHeaderRow, xColumn(i), cogs ? segments.GetCOGSName(i) : landMarks.GetLandMarkName(i));
+        put(kAxisRow, xColumn(i), kAxisX);
+        put(kAxisRow, zColumn(i), kAxisZ);
+    }
+}
 
 std::vector<RecordData> readWorkbookRecords(Workbook &book) {
     using namespace layout;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,12 @@ class ClassEXCEL;
 namespace pondera::store {
 
 class Workbook;
+
+// The header rows of one of the program's sheets (layout::SheetIndex): titles on the header row
+// and "x" / "z" on the axis row, each cell given to put as (row, column, text). The store and
+// the workbook tool's generator both write them through this, so the two never differ.
+void forEachHeaderCell(uint8_t sheet,
+                       const std::function<void(int32_t, int32_t, const std::string &)> &put);
 
 struct RecordPoint {
     float x = 0, z = 0;

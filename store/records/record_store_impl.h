@@ -18,6 +18,7 @@
 #include "store/platform/files.h"
 #include "store/records/ClassEXCEL.h"
 #include "store/records/journal.h"
+#include "store/records/record_export.h"
 #include "store/records/record_layout.h"
 #include "store/records/record_paths.h"
 #include "store/records/record_values.h"
@@ -182,8 +183,8 @@ struct ClassEXCEL::Impl {
     void bindSheet(uint8_t index);
     void replay(const std::string &bytes);
     void SetupSheetID();
-    template <typename NameOf>
-    void SetupPointHeaders(uint8_t sheet, int16_t first, int16_t last, NameOf nameOf);
+    void SetupHeaders(uint8_t sheet);
+    void SetupPointSheet(uint8_t sheet);
     void SetupSheetCOGS();
     void SetupSheetLANDMARK();
     void checkStartable();

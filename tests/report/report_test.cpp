@@ -78,8 +78,8 @@ TEST(Csv, PythonReadsEveryRecordWithHeaderQuotingAndJapaneseText) {
     EXPECT_EQ(head[4].toString(), "重心 body COG x");
     EXPECT_EQ(head[6].toString(), "頭 head COG x");
     EXPECT_EQ(head[35].toString(), "左足 left foot COG z");
-    EXPECT_EQ(head[36].toString(), "頭頂 vertex x");
-    EXPECT_EQ(head[79].toString(), "左足 left toe z");
+    EXPECT_EQ(head[36].toString(), "頭頂 top of head x");
+    EXPECT_EQ(head[79].toString(), "左足 left toe tip z");
     for (const auto &row : rows)
         EXPECT_EQ(row.toArray().size(), head.size());
 

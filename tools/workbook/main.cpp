@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/version.h"
+#include "model/BodyFacts.h"
 #include "report/CsvExport.h"
 #include "store/xls/workbook_engine.h"
 #include "tools/workbook/detect.h"
@@ -84,7 +86,7 @@ int run(const std::vector<std::string> &args) {
                 const std::string &value = args[++i];
                 if (args[i - 1] == "--into") {
                     options.intoWorkbook = value;
-                } else if (value == "0" || value == "1") {
+                } else if (value.size() == 1 && isValidSex(value[0] - '0')) {
                     options.sex = value[0] - '0';
                 } else {
                     return usage("--sex is 0 (male) or 1 (female), not \"" + value + "\"");
@@ -121,7 +123,7 @@ int main(int argc, char **argv) {
         return 0;
     }
     if (args.size() == 1 && args[0] == "--version") {
-        std::cout << "pondera2d-workbook " << PONDERA_VERSION << "\n";
+        std::cout << "pondera2d-workbook " << pondera::kVersion << "\n";
         return 0;
     }
     try {
