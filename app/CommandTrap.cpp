@@ -3,7 +3,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "model/error.h"
+#include "base/error.h"
 
 // The sentences are the main window's to translate (this layer has no interface library); the
 // marker shows them to the translation tools and leaves the text as it is.

@@ -7,7 +7,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "report/AnnotatedPicture.h"
 #include "report/CsvExport.h"
 #include "report/PdfReport.h"

@@ -29,12 +29,13 @@
 #include "app/ResultsPanel.h"
 #include "app/StatusPanel.h"
 #include "app/StoreTexts.h"
+#include "base/error.h"
+#include "base/version.h"
 #include "dialogs/AppTitle.h"
 #include "dialogs/DialogLoad.h"
 #include "dialogs/FormAbout.h"
 #include "dialogs/FormInformation.h"
 #include "dialogs/ModelNames.h"
-#include "model/error.h"
 
 namespace pondera {
 
@@ -104,8 +105,8 @@ FormMain::FormMain(FormMainHooks hooks, QWidget *parent)
                                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
         };
 
-    setWindowTitle(QStringLiteral("Pondera 2010 Ver 2.00") + QString(68, QLatin1Char(' ')) +
-                   QStringLiteral("ZELMORA"));
+    setWindowTitle(QStringLiteral("Pondera 2010 Ver ") + QString::fromUtf8(kVersionShort) +
+                   QString(68, QLatin1Char(' ')) + QStringLiteral("ZELMORA"));
     // A resizable border without minimize and maximize buttons.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);

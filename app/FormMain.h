@@ -17,6 +17,7 @@
 #include "app/PictureFiles.h"
 #include "app/RecordSession.h"
 #include "pose/ModelLocation.h"
+#include "report/RecordData.h"
 
 class QAction;
 class QToolBar;
@@ -36,9 +37,6 @@ class LandmarkGuideTips;
 class PictureView;
 class ResultsPanel;
 class StatusPanel;
-namespace report {
-struct RecordData;
-}
 
 // Window services the main window asks for, replaceable so a test can drive the window without
 // a modal window ever waiting for a person. Empty members take the interactive defaults.

@@ -36,7 +36,7 @@ void FormMain::buildResults() {
     context.owner = this;
     context.shownRecord = [this] { return shownRecordData(); };
     context.shownPicture = [this] { return Picture1_->Picture(); };
-    context.allRecords = [this] { return report::readStoreRecords(session_->Store()); };
+    context.allRecords = [this] { return store::readStoreRecords(session_->Store()); };
     context.chooseSaveFile = hooks_.chooseSaveFile;
     context.choosePrinter = hooks_.choosePrinter;
     context.error = [this](int number, const QString &sentence, const QString &detail) {

@@ -8,8 +8,8 @@
 #include <QTextCursor>
 
 #include "app/FormMain.h"
+#include "base/error.h"
 #include "dialogs/AppTitle.h"
-#include "model/error.h"
 
 namespace pondera {
 

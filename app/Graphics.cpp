@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "model/error.h"
+#include "base/error.h"
 
 namespace pondera {
 

@@ -9,7 +9,8 @@
 #include <array>
 
 #include "app/PictureChecks.h"
-#include "model/error.h"
+#include "base/error.h"
+#include "store/platform/system.h"
 
 namespace pondera {
 
@@ -18,17 +19,6 @@ namespace {
 // Decoding needs the picture once in memory and once more for the view's working copies.
 constexpr qint64 kBytesPerPixel = 4;
 constexpr qint64 kMaxPixels = 200'000'000;
-
-qint64 availableMemoryBytes() {
-    QFile info(QStringLiteral("/proc/meminfo"));
-    if (!info.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray &line : info.readAll().split('\n')) {
-        if (!line.startsWith("MemAvailable:")) continue;
-        const QList<QByteArray> parts = line.simplified().split(' ');
-        if (parts.size() >= 2) return parts[1].toLongLong() * 1024;
-    }
-    return -1;
-}
 
 // Creates a folder; error 75 when it exists or cannot be made.
 void makeFolder(const QString &path) {
@@ -50,7 +40,7 @@ void saveBitmap(const QString &resource, const QString &path) {
 }  // namespace
 
 qint64 PictureLimitPixels() {
-    const qint64 available = availableMemoryBytes();
+    const qint64 available = store::availableMemoryBytes();
     if (available <= 0) return kMaxPixels / 2;
     return std::min(kMaxPixels, available / (2 * kBytesPerPixel));
 }

@@ -1,7 +1,8 @@
 #include "app/RecordSession.h"
 
 #include "app/Graphics.h"
-#include "model/error.h"
+#include "base/error.h"
+#include "model/BodyFacts.h"
 
 namespace pondera {
 
@@ -64,7 +65,7 @@ ShownRecord RecordSession::Show(int16_t code) {
         objLandMark->SetLandMarkZ(i, readCell(i, false, record.badCells));
     }
     objSegment->SetSex(record.sex);
-    record.sexDrawable = record.sex == 0 || record.sex == 1;
+    record.sexDrawable = isValidSex(record.sex);
     shown_ = true;
     // Centres worked out from a cell read as 0 would overwrite what the record holds with
     // nonsense; they are drawn, and written once the user changes the record.

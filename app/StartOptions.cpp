@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "base/version.h"
 #include "dialogs/AppTitle.h"
 #include "store/platform/files.h"
 
@@ -39,7 +40,7 @@ StartRequest ReadCommandLine(int argc, char **argv, std::ostream &out, std::ostr
             return {true, 0};
         }
         if (arg == "--version") {
-            out << "pondera2d " << PONDERA_VERSION << "\n";
+            out << "pondera2d " << kVersion << "\n";
             return {true, 0};
         }
         if (arg != "--documents") {

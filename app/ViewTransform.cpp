@@ -4,10 +4,6 @@
 
 namespace pondera {
 
-Frame FrameForPicture(int width, int height) {
-    return {std::max(641, width + 1), std::max(481, height + 1)};
-}
-
 double FitZoom(const Frame &area, double viewWidth, double viewHeight) {
     if (viewWidth <= 0 || viewHeight <= 0) return 1.0;
     return std::min({1.0, viewWidth / area.width, viewHeight / area.height});

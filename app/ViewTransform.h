@@ -2,18 +2,11 @@
 
 #include <cmath>
 
+#include "model/PictureFrame.h"
+
 namespace pondera {
 
-// The picture area's size for a picture of width x height pixels (after EXIF orientation): at
-// least the designed 641 x 481, else one pixel more than the picture each way, the picture at
-// its top-left. Model coordinates are taken over this area (z = area height - picture y), so a
-// picture up to 640 x 480 gives exactly the coordinates it always did. No picture: 641 x 481.
-struct Frame {
-    int width = 641;
-    int height = 481;
-    bool operator==(const Frame &) const = default;
-};
-Frame FrameForPicture(int width, int height);
+// Frame and FrameForPicture: model/PictureFrame.h.
 
 // Zoom limits, in screen (logical) pixels per picture pixel.
 inline constexpr double kMaxZoom = 32.0;

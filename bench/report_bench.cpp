@@ -28,7 +28,7 @@ constexpr int kRecords = 32765;
 std::vector<report::RecordData> generatedRecords(int count) {
     auto book = store::makeWorkbookEngine()->create();
     tool::generateWorkbook(*book, count, "/data");
-    return report::readWorkbookRecords(*book);
+    return store::readWorkbookRecords(*book);
 }
 
 void BM_ReadStoreRecords(benchmark::State &state) {
@@ -43,7 +43,7 @@ void BM_ReadStoreRecords(benchmark::State &state) {
     ClassSEGMENT segment(landMark);
     ClassEXCEL store(landMark, segment, ClassEXCEL::Options{d, nullptr});
     for (auto _ : state)
-        benchmark::DoNotOptimize(report::readStoreRecords(store));
+        benchmark::DoNotOptimize(store::readStoreRecords(store));
     state.SetItemsProcessed(state.iterations() * kRecords);
     store.Close();
 }

@@ -6,8 +6,8 @@
 #include <QStringList>
 #include <QStringListModel>
 
+#include "base/error.h"
 #include "dialogs/FontScale.h"
-#include "model/error.h"
 
 namespace pondera {
 

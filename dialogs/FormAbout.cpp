@@ -7,10 +7,11 @@
 #include <QStringDecoder>
 #include <array>
 
+#include "base/error.h"
+#include "base/version.h"
 #include "dialogs/AboutIcon.h"
 #include "dialogs/AppTitle.h"
 #include "dialogs/FontScale.h"
-#include "model/error.h"
 
 namespace pondera {
 
@@ -101,7 +102,7 @@ void FormAbout::BuildWindow() {
 
 void FormAbout::Form_Load() {
     setWindowTitle(QStringLiteral("Pondera for 2D 2010"));
-    lblVersion_->setText(QStringLiteral("Version 2.00-2010"));
+    lblVersion_->setText(QString::fromUtf8(kVersionText));
     lblTitle_->setText(QString::fromUtf8(kAppTitle));
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "model/BodyFacts.h"
 #include "model/ClassLANDMARK.h"
 
 namespace pondera {
@@ -12,7 +13,7 @@ namespace pondera {
 // placed: that is where a new record puts all of them. Figures that need a landmark that has not
 // been placed are left out rather than computed from the corner of the picture.
 struct BalanceFigures {
-    static constexpr int kLandMarks = 22;
+    static constexpr int kLandMarks = kLandmarkCount;
     // The heel and toe landmarks whose lowest z is the ground and whose x span is the base.
     static constexpr std::array<int16_t, 4> kFootPoints{15, 16, 20, 21};
     static constexpr int16_t kVertex = 0;

@@ -1,6 +1,6 @@
 #include "model/ClassLANDMARK.h"
 
-#include "model/error.h"
+#include "base/error.h"
 
 namespace pondera {
 

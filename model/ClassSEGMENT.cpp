@@ -1,6 +1,7 @@
 #include "model/ClassSEGMENT.h"
 
-#include "model/error.h"
+#include "base/error.h"
+#include "model/BodyFacts.h"
 
 namespace pondera {
 
@@ -47,7 +48,7 @@ ClassSEGMENT::ClassSEGMENT(const ClassLANDMARK &landMarks)
 
 int16_t ClassSEGMENT::CalcCOGB() {
     // Both sexes read the same positions: take them once rather than 12 times per segment.
-    std::array<Point, 22> at;
+    std::array<Point, kLandmarkCount> at;
     for (int16_t i = 0; i < static_cast<int16_t>(at.size()); ++i)
         at[i] = {landMarks_.GetLandMarkX(i), landMarks_.GetLandMarkY(i),
                  landMarks_.GetLandMarkZ(i)};
@@ -81,7 +82,7 @@ int16_t ClassSEGMENT::CalcCOGB() {
 }
 
 int ClassSEGMENT::sexSlot() const {
-    if (sex_ < 0 || sex_ >= kSexes)
+    if (!isValidSex(sex_))
         throw Error(kErrSubscript,
                     "Subscript out of range: sex " + std::to_string(sex_) + " (valid: 0 or 1)");
     return sex_;
@@ -98,7 +99,7 @@ const ClassSEGMENT::Row &ClassSEGMENT::row(int16_t intSegNum, int16_t intSex) co
     if (intSegNum < 0 || intSegNum >= kSegments)
         throw Error(kErrSubscript, "Subscript out of range: segment " + std::to_string(intSegNum) +
                                        " (valid: 0..14)");
-    if (intSex < 0 || intSex >= kSexes)
+    if (!isValidSex(intSex))
         throw Error(kErrSubscript,
                     "Subscript out of range: sex " + std::to_string(intSex) + " (valid: 0 or 1)");
     return table_[intSegNum];

@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "model/error.h"
+#include "base/error.h"
 
 namespace pondera {
 

@@ -5,7 +5,7 @@
 #include <numbers>
 #include <string>
 
-#include "model/error.h"
+#include "base/error.h"
 
 namespace pondera::motion {
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/PictureFrame.h"
+
 namespace pose {
 
 const std::array<MappingEntry, kLandmarkCount> kLandmarkTable = {{
@@ -232,8 +234,8 @@ std::array<LandmarkGuess, kLandmarkCount> mapToLandmarks(const NetworkPose &pose
 }
 
 ModelPoint toModelFrame(cv::Point2f picturePoint, int pictureHeight) {
-    const int areaHeight = std::max(481, pictureHeight + 1);
-    return {picturePoint.x, float(areaHeight) - picturePoint.y};
+    const int areaHeight = pondera::FrameForPicture(0, pictureHeight).height;
+    return {picturePoint.x, float(pondera::ModelZFromPictureY(picturePoint.y, areaHeight))};
 }
 
 }  // namespace pose

@@ -8,11 +8,12 @@
 
 #include <opencv2/core.hpp>
 
+#include "model/BodyFacts.h"
 #include "pose/PoseTypes.h"
 
 namespace pose {
 
-inline constexpr int kLandmarkCount = 22;
+inline constexpr int kLandmarkCount = pondera::kLandmarkCount;
 
 // How a landmark is obtained. Every rule except kHeadTop is
 //   p = mid(a, b) + factor * (mid(a, b) - mid(c, d)),

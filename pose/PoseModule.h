@@ -5,9 +5,11 @@
 
 #include <cstddef>
 
+#include "model/BodyFacts.h"
+
 extern "C" {
 
-inline constexpr int kPoseModuleLandmarks = 22;
+inline constexpr int kPoseModuleLandmarks = pondera::kLandmarkCount;
 
 struct PonderaPoseResult {
     int outcome;  // 0 person found, 1 no person, 2 failed (message says why)

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <array>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "report/AtomicWrite.h"
 #include "report/ResultTexts.h"
 
@@ -49,11 +49,11 @@ QStringList legendLines(const RecordData &record, const Results &results) {
 }  // namespace
 
 int areaHeightFor(const QSize &pictureSize) {
-    return std::max(kPictureAreaHeight, pictureSize.height() + 1);
+    return FrameForPicture(pictureSize.width(), pictureSize.height()).height;
 }
 
 QPointF modelToPicture(const Point &p, int areaHeight) {
-    return {p.x, areaHeight - static_cast<double>(p.z)};
+    return {p.x, PictureYFromModelZ(p.z, areaHeight)};
 }
 
 double overlayScale(const QSize &size) {

@@ -4,17 +4,17 @@
 #include <QPointF>
 #include <QString>
 
+#include "model/PictureFrame.h"
 #include "report/RecordData.h"
 
 class QPainter;
 
 namespace pondera::report {
 
-// The picture area whose lower-left corner is the origin of model coordinates: at least
-// 641 x 481 pixels, else one pixel more than the picture each way, the picture at its top-left.
-// A model point (x, z) lies on picture pixel (x, area height - z).
-inline constexpr int kPictureAreaWidth = 641;
-inline constexpr int kPictureAreaHeight = 481;
+// The picture area whose lower-left corner is the origin of model coordinates, by the rule of
+// model/PictureFrame.h. A model point (x, z) lies on picture pixel (x, area height - z).
+inline constexpr int kPictureAreaWidth = kAreaMinWidth;
+inline constexpr int kPictureAreaHeight = kAreaMinHeight;
 int areaHeightFor(const QSize &pictureSize);  // a null size: no picture, the designed area
 QPointF modelToPicture(const Point &p, int areaHeight);
 

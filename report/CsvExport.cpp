@@ -2,10 +2,12 @@
 
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
+#include "model/EnglishNames.h"
 #include "report/AtomicWrite.h"
 #include "report/CsvWriter.h"
 #include "report/Names.h"
 #include "report/ResultTexts.h"
+#include "store/records/record_layout.h"
 
 namespace pondera::report {
 
@@ -17,20 +19,19 @@ QByteArray recordsCsv(const std::vector<RecordData> &records) {
     const ClassSEGMENT segments(landMarks);
 
     Row head(out);
-    head.text("Code")
-        .text("Picture Name")
-        .text("性別(0:男／1:女) sex (0: male, 1: female)")
-        .text("Memo");
+    using namespace store::layout;
+    head.text(kIdHeaders[kColCode - 1])
+        .text(kIdHeaders[kColPicture - 1])
+        .text(std::string(kIdHeaders[kColSex - 1]) + " sex (0: male, 1: female)")
+        .text(kIdHeaders[kColMemo - 1]);
     const std::string body = landMarks.GetLandMarkName(-1) + " body COG ";
     head.text(body + "x").text(body + "z");
-    for (int16_t s = 0; s <= 14; ++s) {
-        const std::string name =
-            segments.GetCOGSName(s) + " " + kSegmentEnglish[static_cast<size_t>(s)] + " COG ";
+    for (int16_t s = 0; s < kSegmentCount; ++s) {
+        const std::string name = segments.GetCOGSName(s) + " " + SegmentEnglishName(s) + " COG ";
         head.text(name + "x").text(name + "z");
     }
-    for (int16_t i = 0; i <= 21; ++i) {
-        const std::string name =
-            landMarks.GetLandMarkName(i) + " " + kLandMarkEnglish[static_cast<size_t>(i)] + " ";
+    for (int16_t i = 0; i < kLandmarkCount; ++i) {
+        const std::string name = landMarks.GetLandMarkName(i) + " " + LandMarkEnglishName(i) + " ";
         head.text(name + "x").text(name + "z");
     }
     head.text("要確認 points to check");

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "base/csv.h"
+
 namespace pondera::report {
 
 namespace {
@@ -23,16 +25,8 @@ void CsvRow::sep() {
 
 CsvRow &CsvRow::text(const std::string &t) {
     sep();
-    if (t.find_first_of(",\"\r\n") == std::string::npos) {
-        out_.append(t.data(), static_cast<qsizetype>(t.size()));
-        return *this;
-    }
-    out_.append('"');
-    for (char c : t) {
-        if (c == '"') out_.append('"');
-        out_.append(c);
-    }
-    out_.append('"');
+    const std::string field = csvField(t);
+    out_.append(field.data(), static_cast<qsizetype>(field.size()));
     return *this;
 }
 

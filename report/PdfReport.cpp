@@ -7,9 +7,12 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include "base/error.h"
+#include "base/version.h"
+#include "model/BodyFacts.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
-#include "model/error.h"
+#include "model/EnglishNames.h"
 #include "report/AnnotatedPicture.h"
 #include "report/AtomicWrite.h"
 #include "report/Names.h"
@@ -135,16 +138,16 @@ void paintReport(QPagedPaintDevice &device, const RecordData &record, const Resu
     const ClassLANDMARK landMarks;
     const ClassSEGMENT segments(landMarks);
     QStringList lmNames, segNames;
-    for (int16_t i = 0; i <= 21; ++i)
+    for (int16_t i = 0; i < kLandmarkCount; ++i)
         lmNames << QStringLiteral("%1 %2 %3")
                        .arg(i)
                        .arg(QString::fromStdString(landMarks.GetLandMarkName(i)),
-                            QString::fromUtf8(kLandMarkEnglish[static_cast<size_t>(i)]));
-    for (int16_t s = 0; s <= 14; ++s)
+                            QString::fromUtf8(LandMarkEnglishName(i)));
+    for (int16_t s = 0; s < kSegmentCount; ++s)
         segNames << QStringLiteral("%1 %2 %3")
                         .arg(s)
                         .arg(QString::fromStdString(segments.GetCOGSName(s)),
-                             QString::fromUtf8(kSegmentEnglish[static_cast<size_t>(s)]));
+                             QString::fromUtf8(SegmentEnglishName(s)));
     const double colW = (W - pg.mm(8)) / 2;
     drawTable(p, pg, 0, y, colW, QStringLiteral("Landmarks"), lmNames,
               {record.landmarks.begin(), record.landmarks.end()});
@@ -167,7 +170,7 @@ void paintReport(QPagedPaintDevice &device, const RecordData &record, const Resu
                QStringLiteral("Segment coefficients: ") + QString::fromUtf8(kCoefficientSource) +
                    QStringLiteral(" (15 segments; the body centre is their mass-weighted sum)"));
     p.drawText(QRectF(0, footY, W, footH), Qt::AlignRight | Qt::AlignVCenter,
-               QStringLiteral("Pondera2D ") + QString::fromUtf8(kProgramVersion));
+               QStringLiteral("Pondera2D ") + QString::fromUtf8(kVersionText));
     p.end();
 }
 
@@ -182,7 +185,7 @@ QByteArray pdfReport(const RecordData &record, const Results &results, const QIm
         writer.setPageMargins(QMarginsF(15, 12, 15, 12), QPageLayout::Millimeter);
         writer.setResolution(300);
         writer.setTitle(QStringLiteral("Pondera2D record %1").arg(record.code));
-        writer.setCreator(QStringLiteral("Pondera2D ") + QString::fromUtf8(kProgramVersion));
+        writer.setCreator(QStringLiteral("Pondera2D ") + QString::fromUtf8(kVersionText));
         paintReport(writer, record, results, picture, when);
     }
     buffer.close();

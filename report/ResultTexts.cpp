@@ -14,8 +14,8 @@ QString oneDecimal(double value) {
 }
 
 QString sexText(int16_t sex) {
-    if (sex == 0) return QStringLiteral("Male");
-    if (sex == 1) return QStringLiteral("Female");
+    if (sex == kSexMale) return QStringLiteral("Male");
+    if (sex == kSexFemale) return QStringLiteral("Female");
     return QStringLiteral("sex code %1").arg(sex);
 }
 

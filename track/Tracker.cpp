@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/error.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
-#include "model/error.h"
 #include "pose/PoseModule.h"
 
 namespace pondera::track {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <span>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/platform/files.h"
 #include "video/VideoFile.h"
 

@@ -14,7 +14,7 @@ extern "C" {
 #include <map>
 #include <mutex>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/platform/files.h"
 
 namespace pondera::video {

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "model/error.h"
+#include "base/error.h"
 
 namespace pondera::store {
 

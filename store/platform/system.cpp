@@ -8,8 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/platform/files.h"
 
 namespace pondera::store {
@@ -25,6 +26,19 @@ std::string currentDirectory() {
     }
     buf.resize(std::strlen(buf.c_str()));
     return buf;
+}
+
+int64_t availableMemoryBytes() {
+    // MemAvailable counts the page cache the kernel gives back on demand, which free memory
+    // alone leaves out.
+    std::ifstream info("/proc/meminfo");
+    std::string key;
+    long long kilobytes = 0;
+    while (info >> key >> kilobytes) {
+        if (key == "MemAvailable:") return kilobytes * 1024;
+        info.ignore(256, '\n');
+    }
+    return -1;
 }
 
 std::string userName() {

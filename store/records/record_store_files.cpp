@@ -219,10 +219,7 @@ std::string ClassEXCEL::Impl::savedMark(int commands) {
 
 void ClassEXCEL::Impl::SetupSheetID() {
     using namespace store::layout;
-    for (int32_t c = kColCode; c <= kColBodyX; ++c)
-        put(kSheetID, kHeaderRow, c, CellValue::str(kIdHeaders[c - 1]), false);
-    put(kSheetID, kAxisRow, kColBodyX, CellValue::str(kAxisX), false);
-    put(kSheetID, kAxisRow, kColBodyZ, CellValue::str(kAxisZ), false);
+    SetupHeaders(kSheetID);
     for (int16_t code = 0; code < kDemoRecords; ++code) {
         const int32_t r = code + kRowOffset;
         put(kSheetID, r, kColCode, CellValue::integer(code), false);
@@ -233,31 +230,28 @@ void ClassEXCEL::Impl::SetupSheetID() {
     }
 }
 
-// The header rows of COGS or LANDMARK: "Code", then each point's name over its x and z.
-template <typename NameOf>
-void ClassEXCEL::Impl::SetupPointHeaders(uint8_t sheet, int16_t first, int16_t last,
-                                         NameOf nameOf) {
-    using namespace store::layout;
-    put(sheet, kHeaderRow, kColCode, CellValue::str(kCodeHeader), false);
-    for (int16_t i = first; i <= last; ++i) {
-        put(sheet, kHeaderRow, xColumn(i), CellValue::str(nameOf(i)), false);
-        put(sheet, kAxisRow, xColumn(i), CellValue::str(kAxisX), false);
-        put(sheet, kAxisRow, zColumn(i), CellValue::str(kAxisZ), false);
-    }
-    for (int16_t code = 0; code < kDemoRecords; ++code)
-        put(sheet, code + kRowOffset, kColCode, CellValue::integer(code), false);
+void ClassEXCEL::Impl::SetupHeaders(uint8_t sheet) {
+    store::forEachHeaderCell(sheet, [&](int32_t row, int32_t col, const std::string &text) {
+        put(sheet, row, col, CellValue::str(text), false);
+    });
+}
+
+// The header rows of COGS or LANDMARK, then the codes of the demonstration records.
+void ClassEXCEL::Impl::SetupPointSheet(uint8_t sheet) {
+    SetupHeaders(sheet);
+    for (int16_t code = 0; code < store::layout::kDemoRecords; ++code)
+        put(sheet, code + store::layout::kRowOffset, store::layout::kColCode,
+            CellValue::integer(code), false);
 }
 
 void ClassEXCEL::Impl::SetupSheetCOGS() {
-    SetupPointHeaders(kSheetCOGS, segment.GetSegMinNum(), segment.GetSegMaxNum(),
-                      [&](int16_t s) { return segment.GetCOGSName(s); });
+    SetupPointSheet(kSheetCOGS);
 }
 
 void ClassEXCEL::Impl::SetupSheetLANDMARK() {
     using namespace store::layout;
     const int16_t first = landMark.GetLandMarkMinNum(), last = landMark.GetLandMarkMaxNum();
-    SetupPointHeaders(kSheetLANDMARK, first, last,
-                      [&](int16_t i) { return landMark.GetLandMarkName(i); });
+    SetupPointSheet(kSheetLANDMARK);
     for (int16_t code = 0; code < kDemoRecords; ++code) {
         const DemoLandmarkSet &set = demoLandmarks(code);
         for (int16_t i = first; i <= last; ++i) {

@@ -17,12 +17,13 @@
 #include <thread>
 #include <vector>
 
+#include "base/error.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
-#include "model/error.h"
 #include "store/platform/files.h"
 #include "store/records/ClassEXCEL.h"
 #include "store/records/journal.h"
+#include "store/records/record_export.h"
 #include "store/records/record_layout.h"
 #include "store/records/record_paths.h"
 #include "store/records/record_values.h"
@@ -38,11 +39,6 @@ using store::layout::kSheetLANDMARK;
 
 // The last row GetCodeMaxNum looks at for the end of the record list.
 inline constexpr int32_t kLastScannedRow = 65000;
-
-// The list ends at a cell whose value equals the empty text: an empty cell or empty text.
-inline bool isEmptyCode(const store::CellValue &v) {
-    return v.isEmpty() || (v.kind == store::CellValue::Kind::Text && v.text.empty());
-}
 
 // Whether writing value over a cell holding old changes what the program reads back: numbers
 // by their value at the width value has (the file keeps a single as the shortest number that
@@ -170,7 +166,7 @@ struct ClassEXCEL::Impl {
             ++changes;
         }
         if (index == kSheetID && col == store::layout::kColCode && firstEmptyRow != 0) {
-            if (records::isEmptyCode(value)) {
+            if (store::isEmptyCode(value)) {
                 if (row >= store::layout::kFirstRecordRow)
                     firstEmptyRow = std::min(firstEmptyRow, row);
             } else if (row == firstEmptyRow) {
@@ -182,7 +178,7 @@ struct ClassEXCEL::Impl {
     int32_t scanFirstEmpty(int32_t from) {
         const store::Worksheet &ws = sheet(kSheetID);
         for (int32_t r = from; r <= records::kLastScannedRow; ++r)
-            if (records::isEmptyCode(ws.cell(r, store::layout::kColCode))) return r;
+            if (store::isEmptyCode(ws.cell(r, store::layout::kColCode))) return r;
         return records::kLastScannedRow + 1;
     }
 
@@ -245,8 +241,8 @@ struct ClassEXCEL::Impl {
     void markSaving(uint64_t at);
     std::string savedMark(int commands);
     void SetupSheetID();
-    template <typename NameOf>
-    void SetupPointHeaders(uint8_t sheet, int16_t first, int16_t last, NameOf nameOf);
+    void SetupHeaders(uint8_t sheet);
+    void SetupPointSheet(uint8_t sheet);
     void SetupSheetCOGS();
     void SetupSheetLANDMARK();
     void checkStartable();

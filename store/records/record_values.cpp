@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "model/error.h"
+#include "base/error.h"
 
 namespace pondera::store {
 

@@ -24,6 +24,12 @@ float cellToSingle(const CellValue &value, const std::string &sheet, int32_t row
 // "TRUE"/"FALSE"; error values raise 13.
 std::string cellToText(const CellValue &value, const std::string &sheet, int32_t row, int32_t col);
 
+// The record list ends at a code cell whose value equals the empty text: an empty cell or empty
+// text.
+inline bool isEmptyCode(const CellValue &v) {
+    return v.isEmpty() || (v.kind == CellValue::Kind::Text && v.text.empty());
+}
+
 // General number format: up to 15 significant digits (7 for a single), no trailing zeros.
 std::string generalNumberText(double value, bool single);
 

@@ -1,6 +1,6 @@
 #include "store/xls/bytes.h"
 
-#include "model/error.h"
+#include "base/error.h"
 
 namespace pondera::store {
 

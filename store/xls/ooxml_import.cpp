@@ -11,7 +11,7 @@
 #include <optional>
 #include <string_view>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/xls/bytes.h"
 #include "store/xls/ooxml_package.h"
 #include "store/xls/sheet_rules.h"

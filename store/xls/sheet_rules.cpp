@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/xls/bytes.h"
 
 namespace pondera::store {

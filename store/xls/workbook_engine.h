@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "store/xls/cell_value.h"
@@ -82,6 +83,10 @@ class WorkbookEngine {
     // Error(kErrWorkbookOpen, reason) when the file is missing, unreadable, encrypted or not a
     // workbook the engine reads. Never modifies the file.
     virtual std::unique_ptr<Workbook> open(const std::string &path) = 0;
+    // The same for a workbook already in memory (what a file would hold); shownName stands for
+    // the file in messages. The workbook has no file of its own until saveAs.
+    virtual std::unique_ptr<Workbook> openBytes(std::span<const uint8_t> bytes,
+                                                const std::string &shownName) = 0;
     // A new workbook holding no sheet at all.
     virtual std::unique_ptr<Workbook> create() = 0;
     // Removes what saves to path left behind when the process was killed during them (their

@@ -2,7 +2,7 @@
 // bytes, and hands out workbooks.
 #include <cstring>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/platform/files.h"
 #include "store/xls/bytes.h"
 #include "store/xls/cfb.h"
@@ -31,22 +31,32 @@ bool isOoxmlPackage(const Buffer &bytes) {
            bytes[3] == 4;
 }
 
+// A compound file or an OOXML package, told apart by the first bytes.
+std::unique_ptr<XlsWorkbook> loadWorkbook(Buffer bytes, const std::string &name) {
+    auto book = std::make_unique<XlsWorkbook>();
+    if (bytes.size() >= 8 && std::memcmp(bytes.data(), kCfbSignature, 8) == 0)
+        book->loadCompoundFile(std::move(bytes));
+    else if (isOoxmlPackage(bytes))
+        book->loadOoxml(bytes);
+    else if (bytes.empty())
+        malformed(name + " is empty");
+    else
+        malformed(name + " is not an Excel workbook");
+    return book;
+}
+
 class XlsEngine final : public WorkbookEngine {
   public:
     std::unique_ptr<Workbook> open(const std::string &path) override {
         FileIdentity identity;
-        Buffer bytes = readWorkbookFile(path, identity);
-        auto book = std::make_unique<XlsWorkbook>();
-        if (bytes.size() >= 8 && std::memcmp(bytes.data(), kCfbSignature, 8) == 0)
-            book->loadCompoundFile(std::move(bytes));
-        else if (isOoxmlPackage(bytes))
-            book->loadOoxml(bytes);
-        else if (bytes.empty())
-            malformed(path + " is empty");
-        else
-            malformed(path + " is not an Excel workbook");
+        auto book = loadWorkbook(readWorkbookFile(path, identity), path);
         book->setSource(path, identity);
         return book;
+    }
+
+    std::unique_ptr<Workbook> openBytes(std::span<const uint8_t> bytes,
+                                        const std::string &shownName) override {
+        return loadWorkbook(Buffer(bytes.begin(), bytes.end()), shownName);
     }
 
     std::unique_ptr<Workbook> create() override { return std::make_unique<XlsWorkbook>(); }

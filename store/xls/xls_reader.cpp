@@ -2,7 +2,7 @@
 // and the values of an OOXML workbook.
 #include <algorithm>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/xls/bytes.h"
 #include "store/xls/cfb.h"
 #include "store/xls/ooxml_import.h"

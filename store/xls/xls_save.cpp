@@ -3,7 +3,7 @@
 // (serializing the copy, the file, its fsyncs), which runs on any thread.
 #include <algorithm>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/platform/files.h"
 #include "store/xls/xls_workbook.h"
 

@@ -3,7 +3,7 @@
 #include <cfloat>
 #include <cmath>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/xls/packed_cell.h"
 #include "store/xls/sheet_rules.h"
 #include "store/xls/xls_workbook.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/xls/bytes.h"
 #include "store/xls/cfb.h"
 #include "store/xls/packed_cell.h"

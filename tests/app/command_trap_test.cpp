@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/CommandTrap.h"
-#include "model/error.h"
+#include "base/error.h"
 
 using namespace pondera;
 

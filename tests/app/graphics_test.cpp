@@ -2,7 +2,7 @@
 #include <cfloat>
 
 #include "app/Graphics.h"
-#include "model/error.h"
+#include "base/error.h"
 
 using namespace pondera;
 

@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "app/RecordSession.h"
+#include "base/error.h"
 #include "model/demo_landmarks.h"
-#include "model/error.h"
 #include "store/xls/workbook_engine.h"
 #include "tests/support/test_support.h"
 

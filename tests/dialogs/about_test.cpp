@@ -6,9 +6,9 @@
 #include <QtTest>
 #include <map>
 
+#include "base/error.h"
 #include "dialogs/AppTitle.h"
 #include "dialogs/FormAbout.h"
-#include "model/error.h"
 
 using namespace pondera;
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <thread>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/xls/xls_workbook.h"
 #include "tests/engine/engine_test_util.h"
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <random>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "tests/engine/engine_test_util.h"
 
 namespace pondera::store {

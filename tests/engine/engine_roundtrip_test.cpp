@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/xls/xls_workbook.h"
 #include "tests/engine/engine_test_util.h"
 

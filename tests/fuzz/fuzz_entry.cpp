@@ -2,25 +2,22 @@
 
 #include <zip.h>
 
-#include <cstring>
 #include <memory>
 #include <span>
 
-#include "model/error.h"
+#include "base/error.h"
+#include "store/xls/workbook_engine.h"
 #include "store/xls/xls_workbook.h"
 
 namespace pondera::fuzz {
 
 namespace {
 
+// Through the engine's own entry for bytes in memory, as a file would reach it.
 std::unique_ptr<store::XlsWorkbook> load(std::span<const uint8_t> bytes) {
-    auto book = std::make_unique<store::XlsWorkbook>();
-    if (bytes.size() >= 4 && std::memcmp(bytes.data(), "PK\3\4", 4) == 0) {
-        book->loadOoxml(bytes);
-    } else {
-        book->loadCompoundFile(std::vector<uint8_t>(bytes.begin(), bytes.end()));
-    }
-    return book;
+    std::unique_ptr<store::Workbook> book = store::makeWorkbookEngine()->openBytes(bytes, "input");
+    // The engine makes only its own workbooks; the fuzzer also needs their serialize().
+    return std::unique_ptr<store::XlsWorkbook>(static_cast<store::XlsWorkbook *>(book.release()));
 }
 
 // An input that starts with '<' is the XML of one worksheet: it is packed, uncompressed, into

@@ -26,8 +26,8 @@
 #include "app/ModuleMain.h"
 #include "app/StoreTexts.h"
 #include "app/Translations.h"
+#include "base/error.h"
 #include "dialogs/FormAbout.h"
-#include "model/error.h"
 #include "store/records/record_values.h"
 
 using namespace pondera;

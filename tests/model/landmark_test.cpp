@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "base/error.h"
 #include "model/ClassLANDMARK.h"
-#include "model/error.h"
 #include "tests/support/test_support.h"
 
 using pondera::ClassLANDMARK;

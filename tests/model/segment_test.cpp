@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "base/error.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
 #include "model/demo_landmarks.h"
-#include "model/error.h"
 #include "tests/support/test_support.h"
 
 using pondera::ClassLANDMARK;

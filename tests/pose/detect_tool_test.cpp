@@ -51,8 +51,8 @@ TEST_F(DetectTool, PrintsLandmarksInTheModelFrameAndBothCentres) {
     auto header = split(lines[0], ','), row = split(lines[1], ',');
     ASSERT_EQ(header.size(), 3u + 44u + 4u + 1u);
     ASSERT_EQ(row.size(), header.size());
-    EXPECT_EQ(header[3], "vertex_x");
-    EXPECT_EQ(header[46], "left_toe_z");
+    EXPECT_EQ(header[3], "top_of_head_x");
+    EXPECT_EQ(header[46], "left_toe_tip_z");
     EXPECT_EQ(header[47], "cog_male_x");
     EXPECT_EQ(row[0], kFootballer);
     EXPECT_EQ(row[1], "548");

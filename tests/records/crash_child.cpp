@@ -27,7 +27,7 @@
 #include <string>
 #include <thread>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/platform/files.h"
 #include "store/records/ClassEXCEL.h"
 

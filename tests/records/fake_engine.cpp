@@ -9,7 +9,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "model/error.h"
+#include "base/error.h"
 
 namespace pondera::testing {
 

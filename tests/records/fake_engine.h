@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/error.h"
 #include "store/xls/workbook_engine.h"
 
 // A small stand-in for the workbook engine: cells in maps, saved as a line-per-cell text file
@@ -63,6 +64,11 @@ class FakeEngine : public store::WorkbookEngine {
     FakeEngine() : switches(std::make_shared<FakeSwitches>()) {}
     std::unique_ptr<store::Workbook> open(const std::string &path) override;
     std::unique_ptr<store::Workbook> create() override;
+    // The store never opens a workbook from memory: the fake refuses, as for a bad file.
+    std::unique_ptr<store::Workbook> openBytes(std::span<const uint8_t>,
+                                               const std::string &shownName) override {
+        throw Error(kErrWorkbookOpen, "the fake engine reads files only: " + shownName);
+    }
 
     std::shared_ptr<FakeSwitches> switches;
 };

@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "base/error.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
-#include "model/error.h"
 #include "store/records/ClassEXCEL.h"
 #include "store/xls/workbook_engine.h"
 #include "tests/records/fake_engine.h"

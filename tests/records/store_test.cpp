@@ -4,8 +4,8 @@
 #include <cctype>
 #include <fstream>
 
+#include "base/error.h"
 #include "model/demo_landmarks.h"
-#include "model/error.h"
 #include "store/records/journal.h"
 #include "store/records/record_paths.h"
 #include "tests/records/store_fixture.h"

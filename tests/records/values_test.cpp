@@ -3,7 +3,7 @@
 
 #include <clocale>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/records/record_values.h"
 
 namespace pondera::store {

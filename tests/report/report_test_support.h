@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "model/error.h"
+#include "base/error.h"
 
 namespace pondera::testing {
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "model/error.h"
+#include "base/error.h"
 
 namespace pondera::testing {
 

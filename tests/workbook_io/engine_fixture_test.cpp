@@ -2,7 +2,7 @@
 // shows.
 #include <gtest/gtest.h>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/xls/workbook_engine.h"
 #include "tests/support/test_support.h"
 #include "tests/workbook_io/fixtures.h"

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/xls/workbook_engine.h"
 #include "tests/support/test_support.h"
 #include "tests/workbook_io/fixtures.h"

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <map>
 
-#include "model/error.h"
+#include "base/error.h"
 #include "store/xls/ooxml_import.h"
 #include "tests/support/test_support.h"
 #include "tests/workbook_io/fixtures.h"

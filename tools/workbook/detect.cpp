@@ -10,9 +10,12 @@
 #include <opencv2/core/utils/logger.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "base/csv.h"
+#include "base/error.h"
+#include "model/BodyFacts.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
-#include "model/error.h"
+#include "model/EnglishNames.h"
 #include "pose/LandmarkMapping.h"
 #include "pose/ModelLocation.h"
 #include "pose/PoseDetector.h"
@@ -24,12 +27,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Column names of the landmarks 0-21, in the landmark set's order.
-constexpr std::array<const char *, pose::kLandmarkCount> kColumns = {
-    "vertex",      "chin",         "sternum",       "pubis",      "right_shoulder", "right_elbow",
-    "right_wrist", "right_finger", "left_shoulder", "left_elbow", "left_wrist",     "left_finger",
-    "right_hip",   "right_knee",   "right_ankle",   "right_heel", "right_toe",      "left_hip",
-    "left_knee",   "left_ankle",   "left_heel",     "left_toe"};
+// The column name of landmark i: its English name with underscores for blanks
+// ("top_of_head"), so a column name is one word for the tools that read the output.
+std::string columnName(int16_t i) {
+    std::string name = LandMarkEnglishName(i);
+    for (char &c : name)
+        if (c == ' ') c = '_';
+    return name;
+}
 
 std::string number(float v) {
     char buf[32];
@@ -37,16 +42,9 @@ std::string number(float v) {
     return ec == std::errc() ? std::string(buf, end) : "nan";
 }
 
-std::string csvField(const std::string &s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string q = "\"";
-    for (char c : s)
-        q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-}
-
 }  // namespace
 
+// The record store works on the workbook of one folder, under its fixed name.
 std::string workbookFolder(const std::string &workbook) {
     std::error_code ec;
     fs::path p(workbook);
@@ -89,8 +87,8 @@ int detectLandmarks(const DetectOptions &options, std::ostream &out, std::ostrea
     out << "photo";
     if (store) out << ",code";
     out << ",width,height";
-    for (const char *c : kColumns)
-        out << "," << c << "_x," << c << "_z";
+    for (int16_t i = 0; i < kLandmarkCount; ++i)
+        out << "," << columnName(i) << "_x," << columnName(i) << "_z";
     out << ",cog_male_x,cog_male_z,cog_female_x,cog_female_z,check\n";
 
     int failures = 0;

@@ -2,10 +2,11 @@
 
 #include <random>
 
+#include "base/error.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
 #include "model/demo_landmarks.h"
-#include "model/error.h"
+#include "store/records/record_export.h"
 #include "store/records/record_layout.h"
 
 namespace pondera::tool {
@@ -22,8 +23,12 @@ Worksheet &addNamed(store::Workbook &book, const std::string &name) {
     return s;
 }
 
-void writeHeaders(Worksheet &id, Worksheet &cogs, Worksheet &landmark,
-                  const ClassLANDMARK &landMarks, const ClassSEGMENT &segments);
+// The header rows exactly as the record store writes them.
+void writeHeaders(uint8_t sheet, Worksheet &ws) {
+    store::forEachHeaderCell(sheet, [&](int32_t row, int32_t col, const std::string &text) {
+        ws.setCell(row, col, CellValue::str(text));
+    });
+}
 void writeRecords(Worksheet &id, Worksheet &cogs, Worksheet &landmark, int32_t records,
                   const std::string &pictureDir, ClassLANDMARK &landMarks, ClassSEGMENT &segments);
 
@@ -40,31 +45,13 @@ void generateWorkbook(store::Workbook &book, int32_t records, const std::string 
     Worksheet &id = addNamed(book, kSheetNames[kSheetID]);
     Worksheet &cogs = addNamed(book, kSheetNames[kSheetCOGS]);
     Worksheet &landmark = addNamed(book, kSheetNames[kSheetLANDMARK]);
-    writeHeaders(id, cogs, landmark, landMarks, segments);
+    writeHeaders(kSheetID, id);
+    writeHeaders(kSheetCOGS, cogs);
+    writeHeaders(kSheetLANDMARK, landmark);
     writeRecords(id, cogs, landmark, records, pictureDir, landMarks, segments);
 }
 
 namespace {
-
-void writeHeaders(Worksheet &id, Worksheet &cogs, Worksheet &landmark,
-                  const ClassLANDMARK &landMarks, const ClassSEGMENT &segments) {
-    for (int32_t c = kColCode; c <= kColBodyX; ++c)
-        id.setCell(kHeaderRow, c, CellValue::str(kIdHeaders[c - 1]));
-    id.setCell(kAxisRow, kColBodyX, CellValue::str(kAxisX));
-    id.setCell(kAxisRow, kColBodyZ, CellValue::str(kAxisZ));
-    auto pointHeaders = [](Worksheet &ws, int16_t first, int16_t last, auto nameOf) {
-        ws.setCell(kHeaderRow, kColCode, CellValue::str(kCodeHeader));
-        for (int16_t i = first; i <= last; ++i) {
-            ws.setCell(kHeaderRow, xColumn(i), CellValue::str(nameOf(i)));
-            ws.setCell(kAxisRow, xColumn(i), CellValue::str(kAxisX));
-            ws.setCell(kAxisRow, zColumn(i), CellValue::str(kAxisZ));
-        }
-    };
-    pointHeaders(cogs, segments.GetSegMinNum(), segments.GetSegMaxNum(),
-                 [&](int16_t s) { return segments.GetCOGSName(s); });
-    pointHeaders(landmark, landMarks.GetLandMarkMinNum(), landMarks.GetLandMarkMaxNum(),
-                 [&](int16_t i) { return landMarks.GetLandMarkName(i); });
-}
 
 void writeRecords(Worksheet &id, Worksheet &cogs, Worksheet &landmark, int32_t records,
                   const std::string &pictureDir, ClassLANDMARK &landMarks, ClassSEGMENT &segments) {

@@ -21,7 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "model/error.h"
+#include "base/error.h"
+#include "base/version.h"
+#include "model/BodyFacts.h"
 #include "report/CsvExport.h"
 #include "store/xls/workbook_engine.h"
 #include "tools/workbook/detect.h"
@@ -114,7 +116,7 @@ int run(const std::vector<std::string> &args) {
                 const std::string &value = args[++i];
                 if (args[i - 1] == "--into") {
                     options.intoWorkbook = value;
-                } else if (value == "0" || value == "1") {
+                } else if (value.size() == 1 && isValidSex(value[0] - '0')) {
                     options.sex = value[0] - '0';
                 } else {
                     return usage("--sex is 0 (male) or 1 (female), not \"" + value + "\"");
@@ -171,7 +173,7 @@ int run(const std::vector<std::string> &args) {
         // Reads the file as it is on disk: the program's lock is not taken and nothing is
         // written to the workbook, so this works while the program has it open.
         auto book = engine->open(args[1]);
-        report::exportCsv(QString::fromStdString(args[2]), report::readWorkbookRecords(*book));
+        report::exportCsv(QString::fromStdString(args[2]), store::readWorkbookRecords(*book));
         return 0;
     }
     return usage(command == "dump" || command == "copy" || command == "generate" ||
@@ -190,7 +192,7 @@ int main(int argc, char **argv) {
         return 0;
     }
     if (args.size() == 1 && args[0] == "--version") {
-        std::cout << "pondera2d-workbook " << PONDERA_VERSION << "\n";
+        std::cout << "pondera2d-workbook " << pondera::kVersion << "\n";
         return 0;
     }
     try {

@@ -2,9 +2,9 @@
 
 #include <memory>
 
+#include "base/error.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
-#include "model/error.h"
 #include "pose/ModelLocation.h"
 #include "report/SequenceCsv.h"
 #include "store/records/ClassEXCEL.h"
