@@ -103,8 +103,12 @@ class XlsWorkbook final : public Workbook {
 
     // The whole file as saveAs writes it (exposed for tests and tools).
     std::vector<uint8_t> serialize() {
-        Buffer b = build();
-        return {b.begin(), b.end()};
+        const ByteWriter file = build();
+        std::vector<uint8_t> bytes;
+        bytes.reserve(file.size() + file.spliced);
+        for (const auto piece : file.pieces())
+            bytes.insert(bytes.end(), piece.begin(), piece.end());
+        return bytes;
     }
 
   private:
@@ -112,7 +116,10 @@ class XlsWorkbook final : public Workbook {
     friend struct SheetParser;
     friend struct BookWriter;
     friend class XlsSaveJob;
-    Buffer build();
+    // The file in the writer's buffer, with the bytes of carried sheets spliced in from the
+    // loaded stream (valid while this workbook, or a snapshot sharing it, lives). The buffer is
+    // built in spare's memory, so a save after a save touches no fresh pages.
+    ByteWriter build(Buffer spare = {});
     // Fills in what a save of this workbook to requested needs to know of it (xls_save.cpp).
     void prepareSave(SaveJob &job, const std::string &requested);
     uint32_t intern(const std::string &text);
@@ -144,6 +151,7 @@ class XlsWorkbook final : public Workbook {
     std::span<const uint8_t> stream_;
     std::vector<std::pair<std::u16string, std::vector<uint8_t>>> otherStreams_;
     uint16_t activeTab_ = 0;
+    Buffer spare_;  // the last save's buffer, for the next one (never copied by snapshot)
 
     bool haveSource_ = false;
     bool sourceLossy_ = false;  // OOXML source, or container parts that are not carried
