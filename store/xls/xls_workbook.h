@@ -35,6 +35,43 @@ struct PackedCell {
 };
 static_assert(sizeof(PackedCell) == 12);
 
+// The memory of one sheet's rows, cut from large blocks: reading a sheet of 100,000 rows costs a
+// few dozen allocations instead of one a row. A row never holds more than 256 cells (a column is
+// one byte), so what a row gives back is kept in a list for its exact size and handed to the next
+// row asking for that size, as a growing row asks for the sizes a shrunk or moved one had. Used
+// by one thread at a time, like the sheet.
+class CellArena {
+  public:
+    PackedCell *allocate(size_t n);
+    void release(PackedCell *cells, size_t n) noexcept;
+
+  private:
+    static constexpr size_t kBlockCells = 1 << 16;
+    static constexpr size_t kMaxRowCells = 256;
+    std::vector<std::unique_ptr<PackedCell[]>> blocks_;
+    PackedCell *next_ = nullptr;
+    size_t left_ = 0;
+    PackedCell *free_[kMaxRowCells + 1] =
+        {};  // freed rows by size, linked through their first bytes
+};
+
+// Hands a sheet's rows their memory from the sheet's arena.
+template <typename T>
+struct ArenaAllocator {
+    using value_type = T;
+    std::shared_ptr<CellArena> arena;
+
+    explicit ArenaAllocator(std::shared_ptr<CellArena> a) : arena(std::move(a)) {}
+    template <typename U>
+    ArenaAllocator(const ArenaAllocator<U> &other) : arena(other.arena) {}
+    T *allocate(size_t n) { return arena->allocate(n); }
+    void deallocate(T *p, size_t n) noexcept { arena->release(p, n); }
+    friend bool operator==(const ArenaAllocator &a, const ArenaAllocator &b) {
+        return a.arena == b.arena;
+    }
+};
+using CellRow = std::vector<PackedCell, ArenaAllocator<PackedCell>>;
+
 class XlsSheet final : public Worksheet {
   public:
     XlsSheet(XlsWorkbook &book, std::string name) : book_(book), name_(std::move(name)) {}
@@ -56,6 +93,10 @@ class XlsSheet final : public Worksheet {
     friend struct BookWriter;
     // Stores a cell read from a file (0-based position), keeping rows sorted by column.
     PackedCell &slot(uint32_t row, uint8_t col);
+    // Makes rows_ at least count rows long, the new ones empty.
+    void growRows(size_t count) {
+        if (count > rows_.size()) rows_.resize(count, CellRow(ArenaAllocator<PackedCell>(arena_)));
+    }
     void erase(uint32_t row, uint8_t col);
     void takeOver();  // the program wrote here: the sheet is rewritten from now on
 
@@ -69,7 +110,9 @@ class XlsSheet final : public Worksheet {
     // The original substream (BOF to EOF) in the loaded stream, while the sheet is not ours.
     size_t rawOrigin_ = 0, rawSize_ = 0;
     uint32_t rawSstRefs_ = 0;  // LABELSST cells in raw_
-    std::vector<std::vector<PackedCell>> rows_;
+    std::shared_ptr<CellArena> arena_ =
+        std::make_shared<CellArena>();  // before rows_: outlives them
+    std::vector<CellRow> rows_;
     // Records kept through a rewrite (column widths, page set-up, header and footer), in order.
     std::vector<std::pair<uint16_t, std::vector<uint8_t>>> carried_;
 };

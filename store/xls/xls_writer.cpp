@@ -158,7 +158,7 @@ struct SheetWriter {
         w.end(at);
     }
 
-    void putRowRecord(size_t r, const std::vector<PackedCell> &cells) {
+    void putRowRecord(size_t r, const CellRow &cells) {
         const size_t at = w.begin(kRow);
         w.u16(static_cast<uint16_t>(r));
         w.u16(cells.front().col);
@@ -192,7 +192,7 @@ struct SheetWriter {
         w.end(db);
     }
 
-    void encode(const std::vector<PackedCell> &cells) {
+    void encode(const CellRow &cells) {
         for (size_t i = 0; i < cells.size(); ++i) {
             const PackedCell &c = cells[i];
             double d = 0;
@@ -213,7 +213,7 @@ struct SheetWriter {
     }
 
     // Writes the RK cells from i on that stand side by side; returns the first cell after them.
-    size_t putRkRun(uint16_t row, const std::vector<PackedCell> &cells, size_t i) {
+    size_t putRkRun(uint16_t row, const CellRow &cells, size_t i) {
         size_t j = i + 1;
         while (j < cells.size() && enc[j].isRk && cells[j].col == cells[j - 1].col + 1)
             ++j;
@@ -233,7 +233,7 @@ struct SheetWriter {
         return j;
     }
 
-    void putRowCells(uint16_t row, const std::vector<PackedCell> &cells) {
+    void putRowCells(uint16_t row, const CellRow &cells) {
         encode(cells);
         for (size_t i = 0; i < cells.size();) {
             if (enc[i].isRk) {
