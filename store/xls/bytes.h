@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "store/platform/memory.h"
+
 namespace pondera::store {
 
 inline uint16_t rd16(const uint8_t *p) {
@@ -47,10 +49,21 @@ inline void wr64(uint8_t *p, uint64_t v) {
 }
 
 // An allocator that leaves new bytes uninitialised: buffers of tens of megabytes are filled
-// right after they grow, so zeroing them first would only cost time.
+// right after they grow, so zeroing them first would only cost time. Large buffers come in huge
+// pages (store/platform/memory.h).
 template <typename T>
 struct NoInitAllocator : std::allocator<T> {
     using std::allocator<T>::allocator;
+    T *allocate(size_t n) {
+        if (n * sizeof(T) >= kLargeBlock) return static_cast<T *>(allocateLarge(n * sizeof(T)));
+        return std::allocator<T>::allocate(n);
+    }
+    void deallocate(T *p, size_t n) noexcept {
+        if (n * sizeof(T) >= kLargeBlock)
+            freeLarge(p, n * sizeof(T));
+        else
+            std::allocator<T>::deallocate(p, n);
+    }
     template <typename U>
     struct rebind {
         using other = NoInitAllocator<U>;

@@ -93,14 +93,26 @@ PackedCell *CellArena::allocate(size_t n) {
     }
     if (n > kMaxRowCells) throw std::bad_alloc();  // no row is that long
     if (left_ < n) {
-        blocks_.emplace_back(new PackedCell[kBlockCells]);
-        next_ = blocks_.back().get();
-        left_ = kBlockCells;
+        const size_t bytes =
+            blocks_.empty() ? size_t{48} << 10 : std::min(blocks_.back().bytes * 2, kLargeBlock);
+        void *block = bytes >= kLargeBlock ? allocateLarge(bytes) : ::operator new(bytes);
+        blocks_.push_back({static_cast<PackedCell *>(block), bytes});
+        next_ = blocks_.back().cells;
+        left_ = bytes / sizeof(PackedCell);
     }
     PackedCell *cells = next_;
     next_ += n;
     left_ -= n;
     return cells;
+}
+
+CellArena::~CellArena() {
+    for (const Block &b : blocks_) {
+        if (b.bytes >= kLargeBlock)
+            freeLarge(b.cells, b.bytes);
+        else
+            ::operator delete(b.cells);
+    }
 }
 
 void CellArena::release(PackedCell *cells, size_t n) noexcept {

@@ -42,13 +42,22 @@ static_assert(sizeof(PackedCell) == 12);
 // by one thread at a time, like the sheet.
 class CellArena {
   public:
+    CellArena() = default;
+    CellArena(const CellArena &) = delete;
+    CellArena &operator=(const CellArena &) = delete;
+    ~CellArena();
     PackedCell *allocate(size_t n);
     void release(PackedCell *cells, size_t n) noexcept;
 
   private:
-    static constexpr size_t kBlockCells = 1 << 16;
     static constexpr size_t kMaxRowCells = 256;
-    std::vector<std::unique_ptr<PackedCell[]>> blocks_;
+    // Blocks double from a few thousand cells (a small sheet stays small) up to the size that
+    // comes in huge pages.
+    struct Block {
+        PackedCell *cells;
+        size_t bytes;
+    };
+    std::vector<Block> blocks_;
     PackedCell *next_ = nullptr;
     size_t left_ = 0;
     PackedCell *free_[kMaxRowCells + 1] =
