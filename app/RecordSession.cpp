@@ -42,12 +42,18 @@ float RecordSession::readCell(int16_t landMark, bool isX, std::vector<std::strin
 }
 
 ShownRecord RecordSession::Show(int16_t code) {
-    objExcel->SetCurCode(code);
+    ShownRecord record;
+    try {
+        objExcel->SetCurCode(code);
+    } catch (const Error &e) {
+        // The rest of the record is read; only the sex is missing.
+        if (e.number() != kErrTypeMismatch && e.number() != kErrOverflow) throw;
+        record.sexCellText = objExcel->GetCurSexText();
+    }
     shownCode_ = code;
     shown_ = false;
     written_.fill(std::nullopt);
 
-    ShownRecord record;
     record.code = code;
     record.sex = objExcel->GetCurSex();
     record.memo = objExcel->GetCurMemo();
@@ -69,10 +75,18 @@ ShownRecord RecordSession::Show(int16_t code) {
     return record;
 }
 
+void RecordSession::Select(int16_t code) {
+    try {
+        objExcel->SetCurCode(code);
+    } catch (const Error &e) {
+        if (e.number() != kErrTypeMismatch && e.number() != kErrOverflow) throw;
+    }
+}
+
 void RecordSession::Reselect() {
     if (!shown_) return;
     try {
-        if (objExcel->GetCurCode() != shownCode_) objExcel->SetCurCode(shownCode_);
+        if (objExcel->GetCurCode() != shownCode_) Select(shownCode_);
     } catch (const std::exception &) {
         shown_ = false;
     }
@@ -140,9 +154,9 @@ void RecordSession::StoreMemo(int16_t code, const std::string &text) {
         objExcel->PutMemo(text);
         return;
     }
-    objExcel->SetCurCode(code);
+    Select(code);
     objExcel->PutMemo(text);
-    objExcel->SetCurCode(current);
+    Select(current);
 }
 
 std::string RecordSession::StorePictureName(const std::string &path) {

@@ -28,10 +28,11 @@ if(PONDERA_POSE)
                 -P "${PROJECT_SOURCE_DIR}/cmake/PoseModel.cmake"
         COMMAND "${CMAKE_COMMAND}" -E touch "${stamp}"
         DEPENDS "${converter}" "${PROJECT_SOURCE_DIR}/cmake/PoseModel.cmake"
-        COMMENT "Pose network: npm pack, sha256 check, conversion to ONNX"
+        COMMENT "Pose networks: npm pack, sha256 check, conversion to ONNX"
         VERBATIM)
     add_custom_target(pose_model ALL DEPENDS "${stamp}")
     # OPTIONAL: a build without npm or the network has no network to install.
-    install(FILES "${PONDERA_POSE_ONNX}" DESTINATION "${CMAKE_INSTALL_DATADIR}/pondera2d/models" OPTIONAL)
+    install(FILES "${PONDERA_POSE_ONNX}" "${PONDERA_POSE_MODEL_DIR}/pose_detection.onnx"
+            DESTINATION "${CMAKE_INSTALL_DATADIR}/pondera2d/models" OPTIONAL)
     install(FILES "${PROJECT_SOURCE_DIR}/resources/pose-model-LICENSE" DESTINATION "${CMAKE_INSTALL_DATADIR}/pondera2d")
 endif()

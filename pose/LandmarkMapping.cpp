@@ -81,13 +81,124 @@ bool findHeadTop(const NetworkPose &pose, const MappingEntry &e, cv::Point2f &to
 
 }  // namespace
 
+namespace {
+
+float dist(const NetworkPose &pose, int a, int b) {
+    return norm(pose.points[a].pos - pose.points[b].pos);
+}
+
+bool onPicture(const NetworkPose &pose, cv::Point2f p) {
+    return pose.picture.empty() ||
+           cv::Rect2f(0, 0, float(pose.picture.width), float(pose.picture.height)).contains(p);
+}
+
+// Whether a person pixel of the segmentation lies within kOffPersonPixels map pixels of the point.
+bool nearPerson(const Segmentation &mask, cv::Point2f picture) {
+    const cv::Matx23d &m = mask.pictureToMap;
+    const double x = m(0, 0) * picture.x + m(0, 1) * picture.y + m(0, 2);
+    const double y = m(1, 0) * picture.x + m(1, 1) * picture.y + m(1, 2);
+    if (!(std::abs(x) < 1e6 && std::abs(y) < 1e6)) return false;
+    const int cx = int(std::floor(x)), cy = int(std::floor(y));
+    for (int dy = -kOffPersonPixels; dy <= kOffPersonPixels; ++dy) {
+        for (int dx = -kOffPersonPixels; dx <= kOffPersonPixels; ++dx) {
+            const int u = cx + dx, v = cy + dy;
+            if (dx * dx + dy * dy > kOffPersonPixels * kOffPersonPixels) continue;
+            if (u < 0 || v < 0 || u >= mask.map.cols || v >= mask.map.rows) continue;
+            if (mask.map.at<uchar>(v, u) >= kPersonPixel) return true;
+        }
+    }
+    return false;
+}
+
+// Doubts of the network's own points: visibility, picture edge, segmentation.
+std::array<unsigned, kBodyPoints> pointDoubts(const NetworkPose &pose) {
+    std::array<unsigned, kBodyPoints> d{};
+    const bool mask = !pose.segmentation.empty() && pose.segmentation.map.type() == CV_8U;
+    for (int i = 0; i < kBodyPoints; ++i) {
+        const BodyPoint &p = pose.points[i];
+        if (p.visibility < kCheckBelowConfidence) d[i] |= kDoubtLowVisibility;
+        if (!onPicture(pose, p.pos)) d[i] |= kDoubtOffPicture;
+        if (mask && !nearPerson(pose.segmentation, p.pos)) d[i] |= kDoubtOffPerson;
+    }
+    return d;
+}
+
+struct Foot {
+    int ankle, heel, toe;
+};
+constexpr Foot kFeet[2] = {{kRightAnkle, kRightHeel, kRightToe}, {kLeftAnkle, kLeftHeel, kLeftToe}};
+
+// Signed share of a foot's points along the picture's x about the ankle: +1 when heel and toe lie
+// on opposite sides (a foot seen from the side), -1 on one side, 0 when one sits on the ankle.
+int heelToeSides(const NetworkPose &pose, const Foot &f) {
+    const float heel = pose.points[f.heel].pos.x - pose.points[f.ankle].pos.x;
+    const float toe = pose.points[f.toe].pos.x - pose.points[f.ankle].pos.x;
+    if (heel == 0 || toe == 0) return 0;
+    return (heel < 0) != (toe < 0) ? 1 : -1;
+}
+
+void doubtFeet(const NetworkPose &pose, float stature, std::array<unsigned, kBodyPoints> &d) {
+    float length[2];
+    for (int s = 0; s < 2; ++s)
+        length[s] = dist(pose, kFeet[s].heel, kFeet[s].toe);
+    for (int s = 0; s < 2; ++s) {
+        const Foot &f = kFeet[s], &other = kFeet[1 - s];
+        bool implausible =
+            dist(pose, f.toe, f.ankle) <= kToeBeyondHeel * dist(pose, f.heel, f.ankle);
+        if (stature > 0) {
+            implausible =
+                implausible || length[s] > kFootMaxShare * stature ||
+                (length[s] < kFootMinShare * stature && length[1 - s] >= kFootFullShare * stature);
+        }
+        // A side view shows both feet with the heel behind the ankle and the toe ahead; a foot
+        // with both on one side while the other foot is seen so has lost one of them.
+        implausible = implausible || (heelToeSides(pose, f) < 0 && heelToeSides(pose, other) > 0);
+        // The network places heel and toe as one foot: one of them beside the person (or the
+        // picture) means it misread the foot's direction, and the other end is no surer.
+        constexpr unsigned kMisplaced = kDoubtOffPerson | kDoubtOffPicture;
+        implausible = implausible || ((d[f.heel] | d[f.toe]) & kMisplaced) != 0;
+        if (implausible) d[f.heel] |= kDoubtFoot, d[f.toe] |= kDoubtFoot;
+    }
+}
+
+void doubtLimbs(const NetworkPose &pose, std::array<unsigned, kBodyPoints> &d) {
+    // (proximal, distal) on the right, the left partner is one point lower (odd numbers).
+    const std::pair<int, int> segments[] = {{kRightShoulder, kRightElbow},
+                                            {kRightElbow, kRightWrist},
+                                            {kRightHip, kRightKnee},
+                                            {kRightKnee, kRightAnkle}};
+    for (auto [a, b] : segments) {
+        const float right = dist(pose, a, b), left = dist(pose, a - 1, b - 1);
+        const float shorter = std::min(right, left), longer = std::max(right, left);
+        // The distal joints: a limb's far end is what the network loses (behind the body, out of
+        // the picture); the near end belongs to the pair closer to the trunk, checked on its own.
+        if (longer > kLimbLengthRatio * shorter)
+            d[b] |= kDoubtLimbLengths, d[b - 1] |= kDoubtLimbLengths;
+    }
+}
+
+}  // namespace
+
+float estimatedStature(const NetworkPose &pose) {
+    const float right = dist(pose, kRightHip, kRightKnee) + dist(pose, kRightKnee, kRightAnkle);
+    const float left = dist(pose, kLeftHip, kLeftKnee) + dist(pose, kLeftKnee, kLeftAnkle);
+    const float trunk =
+        norm(mid(pose, kRightShoulder, kLeftShoulder) - mid(pose, kRightHip, kLeftHip));
+    return std::max(std::max(right, left) / kLegShareOfStature, trunk / kTrunkShareOfStature);
+}
+
 std::array<LandmarkGuess, kLandmarkCount> mapToLandmarks(const NetworkPose &pose) {
+    std::array<unsigned, kBodyPoints> doubts = pointDoubts(pose);
+    doubtFeet(pose, estimatedStature(pose), doubts);
+    doubtLimbs(pose, doubts);
+
     std::array<LandmarkGuess, kLandmarkCount> out{};
     for (const MappingEntry &e : kLandmarkTable) {
         LandmarkGuess &g = out[e.landmark];
         g.derived = e.rule != Rule::kDirect;
         g.confidence = std::min(pose.points[e.a].visibility, pose.points[e.b].visibility);
-        if (e.rule == Rule::kBeyond || e.rule == Rule::kHeadTop) {
+        const bool fourSources = e.rule == Rule::kBeyond || e.rule == Rule::kHeadTop;
+        if (fourSources) {
             g.confidence =
                 std::min({g.confidence, pose.points[e.c].visibility, pose.points[e.d].visibility});
         }
@@ -101,13 +212,21 @@ std::array<LandmarkGuess, kLandmarkCount> mapToLandmarks(const NetworkPose &pose
             const cv::Point2f base = mid(pose, e.a, e.b);
             g.pos = e.rule == Rule::kBeyond ? base + (base - mid(pose, e.c, e.d)) * e.factor : base;
         }
-        // The network extrapolates points it cannot see, past the picture's edge too: such a point
-        // is a guess, however sure the network says it is.
-        const bool offPicture =
-            !pose.picture.empty() &&
-            !cv::Rect2f(0, 0, float(pose.picture.width), float(pose.picture.height))
-                 .contains(g.pos);
-        g.needsCheck = g.derived || g.confidence < kCheckBelowConfidence || offPicture;
+        if (g.derived) {
+            // A rule of proportion is right for an average body in a front view only, so every
+            // derived landmark is worth a look; doubtful sources make it more so.
+            g.doubts |= kDoubtDerived;
+            unsigned sources = doubts[e.a] | doubts[e.b];
+            if (fourSources) sources |= doubts[e.c] | doubts[e.d];
+            if (sources) g.doubts |= kDoubtSources;
+            if (g.confidence < kCheckBelowConfidence) g.doubts |= kDoubtLowVisibility;
+            // The network extrapolates points it cannot see, past the picture's edge too: such a
+            // point is a guess, however sure the network says it is.
+            if (!onPicture(pose, g.pos)) g.doubts |= kDoubtOffPicture;
+        } else {
+            g.doubts = doubts[e.a];
+        }
+        g.needsCheck = g.doubts != 0;
     }
     return out;
 }

@@ -49,18 +49,59 @@ inline constexpr int kPersonPixel = 128;
 // outside the picture or guessed (feet on a kicking photo came out at 0.6-0.8).
 inline constexpr float kCheckBelowConfidence = 0.8f;
 
+// Why a landmark is marked for checking; a landmark may have several reasons.
+enum Doubt : unsigned {
+    kDoubtLowVisibility = 1u << 0,  // the network's visibility below kCheckBelowConfidence
+    kDoubtOffPicture = 1u << 1,     // beyond the picture's edge: the network extrapolated it
+    kDoubtOffPerson = 1u << 2,    // outside the person's segmentation by more than kOffPersonPixels
+    kDoubtFoot = 1u << 3,         // the foot's heel, ankle and toe do not make a foot
+    kDoubtLimbLengths = 1u << 4,  // a limb segment far longer than its partner on the other side
+    kDoubtSources = 1u << 5,      // derived from points that are themselves in doubt
+    kDoubtDerived = 1u << 6,      // made by a rough rule of proportion, not seen by the network
+};
+
+// A joint lies inside the person and a body end (toe, heel) on the silhouette's edge; farther out
+// than this many pixels of the segmentation map (its own 256 × 256 grid over the crop, about 0.5 %
+// of stature each), beyond the uncertainty of the map's edge, the point lies on the background, so
+// the network has misplaced it.
+inline constexpr int kOffPersonPixels = 1;
+// A toe is farther from the ankle than the heel in every foot posture (the heel sits just behind
+// and below the ankle, the toe a foot's length ahead), unless seen exactly end-on: this margin
+// (share of the heel's distance) leaves room for that view before the foot is doubted.
+inline constexpr float kToeBeyondHeel = 1.0f;
+// The foot is about 15 % of stature long. Seen from the side it shows that length; foreshortening
+// only shortens it, so a foot longer than this share of stature is misplaced...
+inline constexpr float kFootMaxShare = 0.22f;
+// ...and one shorter than this share, when the other foot shows a full length, is one whose end
+// the network lost (both short is a view from the front).
+inline constexpr float kFootMinShare = 0.05f;
+inline constexpr float kFootFullShare = 0.10f;
+// Stature from the landmarks the network places directly: hip joint to ankle is about 49 % of
+// stature, shoulder to hip joint about 29 % (adult proportions); the larger estimate is the least
+// shortened by bending or foreshortening.
+inline constexpr float kLegShareOfStature = 0.49f;
+inline constexpr float kTrunkShareOfStature = 0.29f;
+// Left and right upper arms, forearms, thighs and shanks are of one length. A limb pointing at
+// the camera looks shorter, but rarely less than half its partner while the network still sees
+// both ends; beyond this ratio one of the two is misplaced and both far ends are worth a look.
+inline constexpr float kLimbLengthRatio = 2.0f;
+
 extern const std::array<MappingEntry, kLandmarkCount> kLandmarkTable;
 
 struct LandmarkGuess {
     cv::Point2f pos;          // picture pixels
     float confidence = 0;     // 0 to 1: the smallest visibility of the points it comes from
     bool derived = false;     // made by a rule, not a network point of its own
-    bool needsCheck = false;  // derived, below kCheckBelowConfidence or off the picture: the user
-                              // should confirm it
+    unsigned doubts = 0;      // Doubt bits
+    bool needsCheck = false;  // doubts != 0: the user should confirm it
 };
 
-// Requires pose.personFound; the segmentation may be empty (the vertex then uses its fallback).
+// Requires pose.personFound; the segmentation may be empty (the vertex then uses its fallback, and
+// no point is doubted for lying off the person).
 std::array<LandmarkGuess, kLandmarkCount> mapToLandmarks(const NetworkPose &pose);
+
+// Stature in picture pixels estimated from the network's points (see kLegShareOfStature).
+float estimatedStature(const NetworkPose &pose);
 
 // Picture pixels to the program's model frame: x unchanged, z = area height - y, where the picture
 // area is max(481, picture height + 1) pixels high.

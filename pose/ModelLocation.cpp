@@ -37,7 +37,9 @@ ModelLocation locateModel(const std::filesystem::path &programDir) {
     const fs::path installed = (beside / PONDERA_POSE_DATA_REL).lexically_normal();
     const std::vector<fs::path> dirs = {beside, installed, PONDERA_POSE_BUILD_DIR};
     for (const fs::path &dir : dirs) {
-        if (!dir.empty() && fs::is_regular_file(dir / kModelFileName, ec)) {
+        // Detection needs both networks; a folder with only one is a damaged installation.
+        if (!dir.empty() && fs::is_regular_file(dir / kModelFileName, ec) &&
+            fs::is_regular_file(dir / kPersonModelFileName, ec)) {
             return {dir / kModelFileName, {}};
         }
     }
@@ -49,8 +51,8 @@ ModelLocation locateModel(const std::filesystem::path &programDir) {
         }
     }
     return {{},
-            std::string("The pose network ") + kModelFileName +
-                " is neither beside the program nor in " + installed.string() + "."};
+            std::string("The pose networks ") + kModelFileName + " and " + kPersonModelFileName +
+                " are neither beside the program nor in " + installed.string() + "."};
 }
 
 }  // namespace pose

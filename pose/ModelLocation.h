@@ -7,6 +7,8 @@
 namespace pose {
 
 inline constexpr const char *kModelFileName = "pose_landmark_full.onnx";
+// The person detection network, which the build puts beside the landmark network (or neither).
+inline constexpr const char *kPersonModelFileName = "pose_detection.onnx";
 // Written by the build in place of the network when it could not be made; holds the reason.
 inline constexpr const char *kUnavailableFileName = "pose_landmark_full.unavailable";
 

@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <optional>
 #include <vector>
 
 #include <opencv2/dnn.hpp>
 #include <opencv2/imgproc.hpp>
+
+#include "pose/Crop.h"
+#include "pose/ModelLocation.h"
 
 namespace pose {
 namespace {
@@ -19,48 +24,11 @@ constexpr int kBodyCentre = 33;
 constexpr int kBodyRadiusPoint = 34;
 // A body radius under a few pixels cannot be a person the second pass could crop.
 constexpr float kMinBodyRadius = 4.0f;
-// Picture pixels per crop pixel above which the picture is first shrunk with area averaging, so the
-// crop's bilinear sampling does not skip pixels (aliasing costs accuracy on large photographs).
-constexpr double kShrinkAbove = 1.5;
 
 const std::vector<cv::String> kOutputNames = {"Identity", "Identity_1", "Identity_2"};
 
 float sigmoid(float v) {
     return 1.0f / (1.0f + std::exp(-v));
-}
-
-cv::Point2d apply(const cv::Matx23d &m, cv::Point2d p) {
-    return {m(0, 0) * p.x + m(0, 1) * p.y + m(0, 2), m(1, 0) * p.x + m(1, 1) * p.y + m(1, 2)};
-}
-
-// Turns a map between continuous coordinates (pixel i covers [i, i+1)) into one between pixel
-// indices, the form cv::warpAffine works in.
-cv::Matx23d toPixelIndices(const cv::Matx23d &m) {
-    cv::Matx23d r = m;
-    cv::Point2d centre = apply(m, {0.5, 0.5});
-    r(0, 2) = centre.x - 0.5;
-    r(1, 2) = centre.y - 0.5;
-    return r;
-}
-
-// The picture pixels a crop covers, clipped to the picture.
-cv::Rect coveredRegion(const cv::Matx23d &cropToPicture, cv::Size picture) {
-    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
-    for (int i = 0; i < 4; ++i) {
-        cv::Point2d q = apply(
-            cropToPicture, {(i & 1) ? double(kCropSide) : 0.0, (i & 2) ? double(kCropSide) : 0.0});
-        x0 = std::min(x0, q.x), y0 = std::min(y0, q.y), x1 = std::max(x1, q.x),
-        y1 = std::max(y1, q.y);
-    }
-    // Far outside the picture the corners would overflow an int; clipping first keeps them in
-    // range.
-    x0 = std::clamp(x0, 0.0, double(picture.width)),
-    x1 = std::clamp(x1, 0.0, double(picture.width));
-    y0 = std::clamp(y0, 0.0, double(picture.height)),
-    y1 = std::clamp(y1, 0.0, double(picture.height));
-    cv::Rect roi(cv::Point(int(std::floor(x0)), int(std::floor(y0))),
-                 cv::Point(int(std::ceil(x1)) + 1, int(std::ceil(y1)) + 1));
-    return roi & cv::Rect(cv::Point(0, 0), picture);
 }
 
 struct PassResult {
@@ -74,54 +42,17 @@ struct PassResult {
 
 struct PoseDetector::Impl {
     cv::dnn::Net net;
+    std::unique_ptr<PersonDetector> people;
+
+    NetworkPose landmarksFrom(const cv::Mat &bgr, const PassResult &first);
+    PassResult firstPass(const cv::Mat &bgr, const PersonBox &person);
 
     // One pass over a square region of the picture: centre and side in picture pixels, `up` the
     // unit direction in the picture that becomes the crop's upward direction.
     PassResult run(const cv::Mat &bgr, cv::Point2d centre, double side, cv::Point2d up) {
         PassResult r;
-        const double k = side / kCropSide;
-        // crop (u, v) -> picture: centre + k * R * ((u, v) - half), R turning (0, -1) into `up`.
-        const double s = up.x, c = -up.y;
-        const double h = kCropSide / 2.0;
-        r.cropToPicture = cv::Matx23d(k * c, -k * s, centre.x - k * (c * h - s * h), k * s, k * c,
-                                      centre.y - k * (s * h + c * h));
-
-        cv::Rect roi = coveredRegion(r.cropToPicture, bgr.size());
-        if (roi.empty()) return r;  // the crop lies wholly outside: nothing to see
-
-        cv::Mat source = bgr(roi);
-        double sx = 1, sy = 1;
-        if (k > kShrinkAbove) {
-            // Area averaging by a whole factor is several times faster than by any other, so a
-            // large photo is first shrunk by the largest whole factor that leaves at least twice
-            // the crop's resolution, then to the crop's exact scale.
-            const int factor = std::max(1, int(k / 2));
-            cv::Mat shrunk = source;
-            if (factor > 1) {
-                roi = cv::Rect(roi.x, roi.y, roi.width / factor * factor,
-                               roi.height / factor * factor);
-                cv::resize(bgr(roi), shrunk, {roi.width / factor, roi.height / factor}, 0, 0,
-                           cv::INTER_AREA);
-            }
-            const cv::Size small(std::max(1, int(std::lround(roi.width / k))),
-                                 std::max(1, int(std::lround(roi.height / k))));
-            cv::resize(shrunk, shrunk, small, 0, 0, cv::INTER_AREA);
-            source = shrunk;
-            sx = double(roi.width) / small.width;
-            sy = double(roi.height) / small.height;
-        }
-        // crop -> source: picture coordinates moved to the region and scaled by the shrink.
-        cv::Matx23d cropToSource = r.cropToPicture;
-        for (int col = 0; col < 3; ++col) {
-            cropToSource(0, col) /= sx;
-            cropToSource(1, col) /= sy;
-        }
-        cropToSource(0, 2) -= roi.x / sx;
-        cropToSource(1, 2) -= roi.y / sy;
-
-        cv::Mat crop;
-        cv::warpAffine(source, crop, cv::Mat(toPixelIndices(cropToSource)), {kCropSide, kCropSide},
-                       cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT, cv::Scalar());
+        r.cropToPicture = cropToPictureMap(centre, side, up, kCropSide);
+        const cv::Mat crop = cutCrop(bgr, r.cropToPicture, kCropSide);
         cv::Mat blob =
             cv::dnn::blobFromImage(crop, 1.0 / 255.0, {}, {}, /*swapRB=*/true, false, CV_32F);
         net.setInput(blob);
@@ -134,7 +65,7 @@ struct PoseDetector::Impl {
         const float *v = outs[0].ptr<float>();
         for (int i = 0; i < kNetworkPoints; ++i) {
             const float *p = v + i * kValuesPerPoint;
-            cv::Point2d q = apply(r.cropToPicture, {p[0], p[1]});
+            cv::Point2d q = applyAffine(r.cropToPicture, {p[0], p[1]});
             r.points[i] = {cv::Point2f(float(q.x), float(q.y)), sigmoid(p[3])};
         }
         r.poseFlag = *outs[1].ptr<float>();
@@ -148,6 +79,10 @@ struct PoseDetector::Impl {
 };
 
 PoseDetector::PoseDetector(const std::filesystem::path &onnxFile)
+    : PoseDetector(onnxFile, onnxFile.parent_path() / kPersonModelFileName) {}
+
+PoseDetector::PoseDetector(const std::filesystem::path &onnxFile,
+                           const std::filesystem::path &personFile)
     : impl_(std::make_unique<Impl>()) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(onnxFile, ec)) {
@@ -167,6 +102,7 @@ PoseDetector::PoseDetector(const std::filesystem::path &onnxFile)
     }
     impl_->net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
     impl_->net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+    impl_->people = std::make_unique<PersonDetector>(personFile);
 }
 
 cv::Mat UsablePicture(const cv::Mat &picture) {
@@ -199,38 +135,114 @@ cv::Mat UsablePicture(const cv::Mat &picture) {
 
 PoseDetector::~PoseDetector() = default;
 
-NetworkPose PoseDetector::detect(const cv::Mat &picture) {
-    const cv::Mat bgr = UsablePicture(picture);
+// Pass 2 on the body pass 1 found, and the result in picture pixels; personFound stays false when
+// either pass sees no person.
+NetworkPose PoseDetector::Impl::landmarksFrom(const cv::Mat &bgr, const PassResult &first) {
     NetworkPose pose;
     pose.picture = bgr.size();
+    pose.poseFlag = first.poseFlag;
+    const cv::Point2d centre = first.points[kBodyCentre].pos;
+    const cv::Point2d toHead = cv::Point2d(first.points[kBodyRadiusPoint].pos) - centre;
+    const double radius = std::hypot(toHead.x, toHead.y);
+    if (first.poseFlag < kPersonThreshold || !(radius >= kMinBodyRadius)) return pose;
+
+    // Pass 2: a crop centred on the body and turned so that the body stands upright in it.
+    PassResult second = run(bgr, centre, kAlignedCropScale * radius, toHead / radius);
+    pose.poseFlag = second.poseFlag;
+    if (second.poseFlag < kPersonThreshold) return pose;
+    pose.personFound = true;
+    std::copy_n(second.points.begin(), kBodyPoints, pose.points.begin());
+    pose.segmentation.map = second.segmentation;
+    cv::invertAffineTransform(second.cropToPicture, pose.segmentation.pictureToMap);
+    return pose;
+}
+
+// Pass 1 on the region the person detector gives: centred on the hips, turned so that the body
+// points up, as wide as the network's crops.
+PassResult PoseDetector::Impl::firstPass(const cv::Mat &bgr, const PersonBox &person) {
+    const double radius = person.radius();
+    const cv::Point2d up = cv::Point2d(person.bodyPoint - person.hipCentre) / radius;
+    return run(bgr, person.hipCentre, kPersonCropScale * radius, up);
+}
+
+namespace {
+
+// Whether a point lies on or near the person the landmarks describe.
+bool holds(const NetworkPose &pose, cv::Point2f point) {
+    std::vector<cv::Point2f> pts;
+    for (const BodyPoint &b : pose.points)
+        pts.push_back(b.pos);
+    cv::Rect2f box = cv::boundingRect(pts);
+    const float margin = kPointMargin * std::max(box.width, box.height);
+    box =
+        cv::Rect2f(box.x - margin, box.y - margin, box.width + 2 * margin, box.height + 2 * margin);
+    return box.contains(point);
+}
+
+}  // namespace
+
+NetworkPose PoseDetector::detect(const cv::Mat &picture) {
+    const cv::Mat bgr = UsablePicture(picture);
     try {
-        // Pass 1: the whole picture, padded to a square.
+        const std::vector<PersonBox> seen = impl_->people->detect(bgr);
+        const std::optional<PersonBox> person = mainPerson(seen, bgr.size());
+        // Without a detection the whole picture, padded to a square, still shows a person who
+        // fills most of it.
         const double side = std::max(bgr.cols, bgr.rows);
-        PassResult first = impl_->run(bgr, {bgr.cols / 2.0, bgr.rows / 2.0}, side, {0, -1});
-        pose.poseFlag = first.poseFlag;
-        cv::Point2d centre = first.points[kBodyCentre].pos;
-        cv::Point2d toHead = cv::Point2d(first.points[kBodyRadiusPoint].pos) - centre;
-        const double radius = std::hypot(toHead.x, toHead.y);
-        if (first.poseFlag < kPersonThreshold || !(radius >= kMinBodyRadius)) return pose;
-
-        // Pass 2: a crop centred on the body and turned so that the body stands upright in it.
-        PassResult second = impl_->run(bgr, centre, kAlignedCropScale * radius, toHead / radius);
-        pose.poseFlag = second.poseFlag;
-        if (second.poseFlag < kPersonThreshold) return pose;
-        pose.personFound = true;
-        std::copy_n(second.points.begin(), kBodyPoints, pose.points.begin());
-
-        pose.segmentation.map = second.segmentation;
-        cv::invertAffineTransform(second.cropToPicture, pose.segmentation.pictureToMap);
+        const PassResult first =
+            person ? impl_->firstPass(bgr, *person)
+                   : impl_->run(bgr, {bgr.cols / 2.0, bgr.rows / 2.0}, side, {0, -1});
+        NetworkPose pose = impl_->landmarksFrom(bgr, first);
+        pose.peopleSeen = int(seen.size());
+        return pose;
     } catch (const cv::Exception &e) {
         throw PoseError(std::string("the pose network failed on this picture: ") + e.err);
     }
-    return pose;
+}
+
+NetworkPose PoseDetector::detectAt(const cv::Mat &picture, cv::Point2f point) {
+    const cv::Mat bgr = UsablePicture(picture);
+    if (!(point.x >= 0 && point.y >= 0 && point.x < bgr.cols && point.y < bgr.rows)) {
+        char where[64];
+        std::snprintf(where, sizeof where, "(%g, %g)", double(point.x), double(point.y));
+        throw PoseError(std::string("the point ") + where + " is outside the picture (" +
+                        std::to_string(bgr.cols) + " × " + std::to_string(bgr.rows) + " pixels)");
+    }
+    try {
+        std::vector<PersonBox> seen = impl_->people->detect(bgr);
+        std::vector<PersonBox> candidates = peopleAt(seen, point);
+        if (candidates.empty()) {
+            // A small person beside a large one: look again in a region about the point.
+            const double side = std::min(bgr.cols, bgr.rows) / 2.0;
+            candidates = peopleAt(
+                impl_->people->detectIn(bgr, {point.x - side / 2, point.y - side / 2, side, side}),
+                point);
+        }
+        NetworkPose none;
+        none.picture = bgr.size();
+        none.peopleSeen = int(seen.size());
+        std::vector<PassResult> firsts;
+        for (const PersonBox &person : candidates)
+            firsts.push_back(impl_->firstPass(bgr, person));
+        // A person the detector misses (cut off by the frame, turned away) may still fill a
+        // square about the point, as a person filling the whole picture does.
+        const double side = std::min(bgr.cols, bgr.rows);
+        firsts.push_back(impl_->run(bgr, point, side, {0, -1}));
+        for (const PassResult &first : firsts) {
+            NetworkPose pose = impl_->landmarksFrom(bgr, first);
+            pose.peopleSeen = int(seen.size());
+            if (pose.personFound && holds(pose, point)) return pose;
+            none.poseFlag = std::max(none.poseFlag, pose.poseFlag);
+        }
+        return none;
+    } catch (const cv::Exception &e) {
+        throw PoseError(std::string("the pose network failed on this picture: ") + e.err);
+    }
 }
 
 int Segmentation::at(cv::Point2f picture) const {
     if (map.empty() || map.type() != CV_8U) return 0;
-    const cv::Point2d q = apply(pictureToMap, {picture.x, picture.y});
+    const cv::Point2d q = applyAffine(pictureToMap, {picture.x, picture.y});
     const double x = std::floor(q.x), y = std::floor(q.y);
     if (!(x >= 0 && y >= 0 && x < map.cols && y < map.rows)) return 0;
     return map.at<uchar>(int(y), int(x));

@@ -22,6 +22,12 @@ using PonderaPoseOpen = void *(*)(const char *onnxPath, char *error, size_t erro
 // bgrx: 8-bit pixels of 4 bytes in B, G, R, unused order, rows stride bytes apart.
 using PonderaPoseDetect = void (*)(void *detector, const unsigned char *bgrx, int width, int height,
                                    int stride, PonderaPoseResult *result);
+// As PonderaPoseDetect, for the person under the picture point (x, y: pixels, y down) instead of
+// the main one: outcome 1 when no person is there, 2 (with the reason) for a point outside the
+// picture.
+using PonderaPoseDetectAt = void (*)(void *detector, const unsigned char *bgrx, int width,
+                                     int height, int stride, float x, float y,
+                                     PonderaPoseResult *result);
 using PonderaPoseClose = void (*)(void *detector);
 
 }  // extern "C"

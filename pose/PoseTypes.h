@@ -72,6 +72,9 @@ struct NetworkPose {
     Segmentation segmentation;
     // The size of the picture the points belong to; empty when it is not known.
     cv::Size picture;
+    // How many people the person detector saw (0 also when the picture went to the landmark
+    // network whole because it saw none).
+    int peopleSeen = 0;
 };
 
 // Bad input, an unreadable network file or a network that does not give the expected outputs.

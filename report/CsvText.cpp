@@ -5,6 +5,7 @@
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
 #include "report/Names.h"
+#include "store/records/check_marks.h"
 
 namespace pondera::report {
 
@@ -61,6 +62,12 @@ class Row {
 
 }  // namespace
 
+std::string checkField(const RecordData &record, const Results &results) {
+    std::string text = store::encodeCheckMarks(record.checkMarks);
+    if (results.verdictDependsOnMarks) text += "; base of support: depends on points to check";
+    return text;
+}
+
 std::string recordsCsvText(const std::vector<RecordData> &records) {
     std::string out("\xEF\xBB\xBF");
     const ClassLANDMARK landMarks;
@@ -83,6 +90,7 @@ std::string recordsCsvText(const std::vector<RecordData> &records) {
             landMarks.GetLandMarkName(i) + " " + kLandMarkEnglish[static_cast<size_t>(i)] + " ";
         head.text(name + "x").text(name + "z");
     }
+    head.text("要確認 points to check");
     head.end();
 
     for (const RecordData &r : records) {
@@ -102,6 +110,7 @@ std::string recordsCsvText(const std::vector<RecordData> &records) {
         }
         for (const Point &p : r.landmarks)
             row.num(p.x).num(p.z);
+        row.text(checkField(r, res));
         row.end();
     }
     return out;

@@ -16,4 +16,7 @@ namespace pondera::report {
 // as the same single-precision value. Plain C++: the workbook tool exports without Qt.
 std::string recordsCsvText(const std::vector<RecordData> &records);
 
+// The CSV's last field: the marked landmarks' numbers, and whether the verdict depends on them.
+std::string checkField(const RecordData &record, const Results &results);
+
 }  // namespace pondera::report

@@ -126,7 +126,7 @@ void paintReport(QPagedPaintDevice &device, const RecordData &record, const Resu
     y += pg.mm(6);
     p.setFont(reportFont(9));
     for (const QString &line :
-         {statureText(results.balance), baseText(results.balance), placedText(results.balance)}) {
+         {statureText(results.balance), baseText(results), placedText(results.balance)}) {
         p.drawText(QRectF(0, y, W, pg.mm(5)), Qt::AlignLeft | Qt::AlignVCenter, line);
         y += pg.mm(5);
     }

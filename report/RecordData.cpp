@@ -2,7 +2,11 @@
 
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
+#include "model/VerdictDoubt.h"
+#include "model/error.h"
 #include "store/records/ClassEXCEL.h"
+#include "store/records/check_marks.h"
+#include "store/records/record_layout.h"
 #include "store/records/record_values.h"
 #include "store/xls/workbook_engine.h"
 
@@ -26,6 +30,8 @@ Results computeResults(const RecordData &record) {
         r.body = {segments.GetCOGBX(), segments.GetCOGBZ()};
     }
     r.balance = CalcBalance(landMarks, r.body.x, r.body.z);
+    r.verdictDependsOnMarks =
+        r.computable && VerdictDependsOnMarks(landMarks, record.sex, record.checkMarks);
     return r;
 }
 
@@ -35,11 +41,30 @@ bool endOfList(const store::CellValue &v) {
     return v.isEmpty() || (v.kind == store::CellValue::Kind::Text && v.text.empty());
 }
 
+// The record's check marks from the program's own data sheet, when the workbook has one.
+std::array<bool, 22> checkMarksOnRow(store::Worksheet *data, int32_t row) {
+    if (!data) return {};
+    for (int32_t k = 0; k < store::layout::kDataMaxPairs; ++k) {
+        const int32_t col = store::layout::kDataFirstKeyColumn + 2 * k;
+        const store::CellValue key = data->cell(row, col), value = data->cell(row, col + 1);
+        if (key.kind == store::CellValue::Kind::Text && key.text == store::kCheckMarksKey &&
+            value.kind == store::CellValue::Kind::Text)
+            return store::decodeCheckMarks(value.text);
+    }
+    return {};
+}
+
 }  // namespace
 
 std::vector<RecordData> readWorkbookRecords(store::Workbook &book) {
     store::Worksheet &id = book.sheet("ID");
     store::Worksheet &landmark = book.sheet("LANDMARK");
+    store::Worksheet *data = nullptr;
+    try {
+        data = &book.sheet(store::layout::kSheetNames[store::layout::kSheetRecordData]);
+    } catch (const Error &e) {
+        if (e.number() != kErrSubscript) throw;
+    }
     std::vector<RecordData> records;
     // Codes are 16-bit: code 32767 is the last one a row can hold.
     for (int32_t row = 3; row <= 32767 + 3; ++row) {
@@ -55,6 +80,7 @@ std::vector<RecordData> readWorkbookRecords(store::Workbook &book) {
                 store::cellToSingle(landmark.cell(row, col), "LANDMARK", row, col),
                 store::cellToSingle(landmark.cell(row, col + 1), "LANDMARK", row, col + 1)};
         }
+        r.checkMarks = checkMarksOnRow(data, row);
         records.push_back(std::move(r));
     }
     return records;
@@ -75,6 +101,7 @@ std::vector<RecordData> readStoreRecords(ClassEXCEL &excel) {
             for (int16_t i = 0; i < 22; ++i)
                 r.landmarks[static_cast<size_t>(i)] = {excel.GetLandMarkX(i),
                                                        excel.GetLandMarkZ(i)};
+            r.checkMarks = store::GetCheckMarks(excel);
             records.push_back(std::move(r));
         }
     } catch (...) {

@@ -28,6 +28,8 @@ struct RecordData {
     int16_t sex = 0;
     std::string memo;
     std::array<Point, 22> landmarks{};
+    // Landmarks detection marked for the user to check (the record's own data).
+    std::array<bool, 22> checkMarks{};
 };
 
 // What the segment model makes of a record's landmarks for the record's sex, and the balance
@@ -38,6 +40,9 @@ struct Results {
     std::array<Point, 15> segments{};
     Point body;
     BalanceFigures balance;
+    // Moving the marked landmarks within their uncertainty could turn the base-of-support
+    // verdict: the exports say it "depends on points to check".
+    bool verdictDependsOnMarks = false;
 };
 Results computeResults(const RecordData &record);
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "report/CsvText.h"
 #include "report/Names.h"
 
 namespace pondera::report {
@@ -43,6 +44,16 @@ QString baseText(const BalanceFigures &f) {
     if (f.hasBasePosition)
         text += QStringLiteral(", %1 %").arg(QString::number(std::round(f.basePercent)));
     return text;
+}
+
+QString baseText(const Results &results) {
+    QString text = baseText(results.balance);
+    if (results.verdictDependsOnMarks) text += QStringLiteral(" (depends on points to check)");
+    return text;
+}
+
+QString checkText(const RecordData &record, const Results &results) {
+    return QString::fromStdString(checkField(record, results));
 }
 
 QString placedText(const BalanceFigures &f) {

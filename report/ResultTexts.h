@@ -13,8 +13,13 @@ QString sexText(int16_t sex);                  // "Male", "Female", "sex code 7"
 QString cogText(const Results &results);       // "COG (309.0, 246.0)"
 QString statureText(const BalanceFigures &f);  // "COG height 54.1 % of stature"
 QString baseText(const BalanceFigures &f);     // "Base 280.0–325.0: inside, 64 %"
-QString placedText(const BalanceFigures &f);   // "22/22 landmarks placed"
-QString sourceText();                          // "Coefficients: 松井秀治（1958）"
+// The base text of a record's results, with "(depends on points to check)" after the verdict when
+// marked landmarks could turn it.
+QString baseText(const Results &results);
+// The CSV's last field: the marked landmarks' numbers, and whether the verdict depends on them.
+QString checkText(const RecordData &record, const Results &results);
+QString placedText(const BalanceFigures &f);  // "22/22 landmarks placed"
+QString sourceText();                         // "Coefficients: 松井秀治（1958）"
 QString oneDecimal(double value);
 
 }  // namespace pondera::report

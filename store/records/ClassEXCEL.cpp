@@ -14,8 +14,7 @@ using store::layout::kSheetCOGS;
 using store::layout::kSheetID;
 using store::layout::kSheetLANDMARK;
 constexpr const char *kFullText = "データがいっぱいです。";
-// What one cell holds: 32,767 characters (UTF-16 units).
-constexpr size_t kMaxMemoLength = 32767;
+using store::layout::kMaxMemoLength;
 
 // The columns of point i in 16-bit arithmetic, as the record store computes them (an overflow
 // raises error 6).
@@ -27,6 +26,12 @@ int16_t pointZ(int16_t i) {
 }
 
 }  // namespace
+
+std::string ClassEXCEL::Impl::memoCutNotice(int32_t code, size_t length) {
+    return "記録 " + std::to_string(code) + " のメモは " + std::to_string(length) +
+           " 文字あり、一つのセルに収まる " + std::to_string(kMaxMemoLength) +
+           " 文字までを表示しています。メモを変更すると、その長さで保存されます。";
+}
 
 ClassEXCEL::ClassEXCEL(const ClassLANDMARK &landMark, const ClassSEGMENT &segment)
     : ClassEXCEL(landMark, segment, Options{}) {}
@@ -175,6 +180,63 @@ int16_t ClassEXCEL::PutMemo(const std::string &strText) {
                                          " 文字）。メモは変更されていません。");
     d->put(kSheetID, d->row(), store::layout::kColMemo, CellValue::str(strText), true);
     d->CurMemo = strText;
+    return 1;
+}
+
+namespace {
+
+constexpr size_t kMaxKeyLength = 255;
+
+int32_t dataKeyColumn(int32_t pair) {
+    return store::layout::kDataFirstKeyColumn + 2 * pair;
+}
+
+// A key cell as text; anything else (a number typed over it) is no key.
+std::string keyText(const CellValue &v) {
+    return v.kind == CellValue::Kind::Text ? v.text : std::string();
+}
+
+}  // namespace
+
+std::string ClassEXCEL::GetRecordValue(const std::string &strKey) {
+    using store::layout::kSheetRecordData;
+    const int32_t r = d->row();
+    for (int32_t k = 0; k < store::layout::kDataMaxPairs; ++k) {
+        if (keyText(d->get(kSheetRecordData, r, dataKeyColumn(k))) != strKey) continue;
+        const CellValue v = d->get(kSheetRecordData, r, dataKeyColumn(k) + 1);
+        return v.kind == CellValue::Kind::Text ? v.text : std::string();
+    }
+    return {};
+}
+
+int16_t ClassEXCEL::PutRecordValue(const std::string &strKey, const std::string &strValue) {
+    using store::layout::kSheetRecordData;
+    if (strKey.empty() || strKey.size() > kMaxKeyLength)
+        throw Error(kErrInvalidCall,
+                    "The key \"" + strKey.substr(0, 40) +
+                        "\" of a record's own data must have 1 to 255 characters.");
+    if (store::utf16Length(strValue) > kMaxMemoLength)
+        throw Error(kErrInvalidCall, "A value of a record's own data holds up to " +
+                                         std::to_string(kMaxMemoLength) + " characters.");
+    const int32_t r = d->row();
+    int32_t slot = -1, free = -1;
+    for (int32_t k = 0; k < store::layout::kDataMaxPairs && slot < 0; ++k) {
+        const std::string key = keyText(d->get(kSheetRecordData, r, dataKeyColumn(k)));
+        if (key == strKey) slot = k;
+        if (key.empty() && free < 0) free = k;
+    }
+    if (slot < 0 && strValue.empty()) return 1;  // nothing to remove
+    if (slot < 0) slot = free;
+    if (slot < 0)
+        throw Error(kErrInvalidCall,
+                    "The record holds " + std::to_string(store::layout::kDataMaxPairs) +
+                        " values of its own already; \"" + strKey + "\" is not stored.");
+    const int32_t c = dataKeyColumn(slot);
+    if (d->get(kSheetRecordData, r, store::layout::kColCode).isEmpty())
+        d->put(kSheetRecordData, r, store::layout::kColCode, CellValue::integer(d->CurCode), true);
+    d->put(kSheetRecordData, r, c, strValue.empty() ? CellValue() : CellValue::str(strKey), true);
+    d->put(kSheetRecordData, r, c + 1, strValue.empty() ? CellValue() : CellValue::str(strValue),
+           true);
     return 1;
 }
 

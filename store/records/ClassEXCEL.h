@@ -38,7 +38,12 @@ class ClassEXCEL {
     int16_t GetNewExlFileFlag() const;
     int16_t GetCodeMinNum();
     int16_t GetCodeMaxNum();
+    // Makes intValue the current record and reads its picture name, memo and sex. A sex cell
+    // that holds no 16-bit number (text typed over it) raises error 13 (6 for a number out of
+    // range) after the rest is read: the record is current all the same, GetCurSex gives
+    // kNoSex and GetCurSexText what the cell holds; PutSex repairs the cell.
     int16_t SetCurCode(int16_t intValue);
+    static constexpr int16_t kNoSex = -1;
     int16_t GetCurCode() const;
     std::string GetCurPictureName() const;
     int16_t GetCurSex() const;
@@ -60,6 +65,15 @@ class ClassEXCEL {
     // Writes the memo of the current record, ID column D, as text and updates the cached memo.
     // A memo longer than a cell holds (32,767 characters) is refused with error 5, unchanged.
     int16_t PutMemo(const std::string &strText);
+
+    // The program's own values of the current record by key (check marks of detected landmarks,
+    // a video's path, ...), kept in a sheet of the program's own (store/records/record_layout.h)
+    // and journalled like every change. Get gives "" for a key the record does not have (also one
+    // whose cell was edited into a number). Put with "" removes the key. Keys are 1 to 255
+    // characters, values up to what a cell holds; a longer one, or a record already holding
+    // kDataMaxPairs keys, is refused with error 5 and nothing changes.
+    std::string GetRecordValue(const std::string &strKey);
+    int16_t PutRecordValue(const std::string &strKey, const std::string &strValue);
 
     // Makes every change so far durable (journal flushed to disk). The window calls it at the
     // end of each user command. When the journal cannot be written (a full disk) it raises the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -12,8 +13,23 @@
 // records, restored at every start.
 namespace pondera::store::layout {
 
-enum SheetIndex : uint8_t { kSheetID = 0, kSheetCOGS = 1, kSheetLANDMARK = 2 };
-inline constexpr const char *kSheetNames[3] = {"ID", "COGS", "LANDMARK"};
+enum SheetIndex : uint8_t {
+    kSheetID = 0,
+    kSheetCOGS = 1,
+    kSheetLANDMARK = 2,
+    kSheetRecordData = 3
+};
+inline constexpr const char *kSheetNames[4] = {"ID", "COGS", "LANDMARK", "PONDERA2D_DATA"};
+
+// The program's own per-record data (check marks of detected landmarks, later a video's path,
+// frame and calibration), as keyed text values, in a sheet of its own so that the three record
+// sheets keep their layout and readers of them see nothing new. The sheet is added to the workbook
+// with the first value stored. Row code + 3 holds column A the code, then pairs: key in column
+// 2k+2, value in 2k+3 (k = 0, 1, ...); a pair with an empty key is a free slot. Row 1 says so.
+inline constexpr int32_t kDataFirstKeyColumn = 2;
+inline constexpr int32_t kDataMaxPairs = 100;
+inline constexpr const char *kDataHeader =
+    "Pondera2D's own data per record: code, then key and value pairs. Edit at your own risk.";
 
 inline constexpr const char *kFileName = "PONDERA2D_2010.xls";
 inline constexpr const char *kFileStem = "PONDERA2D_2010";
@@ -30,6 +46,8 @@ inline constexpr int32_t kColSex = 3;
 inline constexpr int32_t kColMemo = 4;
 inline constexpr int32_t kColBodyX = 5;
 inline constexpr int32_t kColBodyZ = 6;
+// What one cell holds, and so the longest memo: 32,767 characters (UTF-16 units).
+inline constexpr size_t kMaxMemoLength = 32767;
 inline constexpr const char *kIdHeaders[5] = {"Code", "Picture Name", "性別(0:男／1:女)", "Memo",
                                               "Center of Gravity of Body"};
 inline constexpr const char *kCodeHeader = "Code";

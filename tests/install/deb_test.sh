@@ -53,7 +53,7 @@ expected=(
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("usr/share/icons/hicolor/${size}x${size}/apps/org.pondera2d.Pondera2D.png")
 done
-actual=$(cd "$root" && find . -type f -printf '%P\n' | grep -vE '^usr/share/pondera2d/(models/pose_landmark_full\.onnx|pose-model-LICENSE)$' | sort)
+actual=$(cd "$root" && find . -type f -printf '%P\n' | grep -vE '^usr/share/pondera2d/(models/(pose_landmark_full|pose_detection)\.onnx|pose-model-LICENSE)$' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 diff <(echo "$wanted") <(echo "$actual") || fail "installed files differ (< missing, > unexpected)"
 

@@ -8,6 +8,7 @@
 #include "model/ClassSEGMENT.h"
 #include "pose/ModelLocation.h"
 #include "store/records/ClassEXCEL.h"
+#include "store/records/check_marks.h"
 #include "tests/support/test_support.h"
 
 using pondera::testing::runCommand;
@@ -66,7 +67,9 @@ TEST_F(DetectTool, PrintsLandmarksInTheModelFrameAndBothCentres) {
         EXPECT_LT(std::stof(row[c]), 400);
     }
     EXPECT_NE(row[47] + row[48], row[49] + row[50]);
-    EXPECT_NE(row[51].find("0 1 2 3 7 11"), std::string::npos) << "derived landmarks to check";
+    // The toes the network puts off the boots, marked (landmark numbers, blank-separated).
+    EXPECT_NE((" " + row[51] + " ").find(" 16 "), std::string::npos) << row[51];
+    EXPECT_NE((" " + row[51] + " ").find(" 21 "), std::string::npos) << row[51];
 }
 
 TEST_F(DetectTool, ReportsEveryPhotoItCannotUseAndGoesOn) {
@@ -111,8 +114,57 @@ TEST_F(DetectTool, AppendsOneRecordPerPhotoThroughTheRecordStore) {
         EXPECT_FLOAT_EQ(store.GetLandMarkX(i), std::stof(fields[4 + 2 * i])) << i;
         EXPECT_FLOAT_EQ(store.GetLandMarkZ(i), std::stof(fields[5 + 2 * i])) << i;
     }
+    // The landmarks to check are kept with the record, as the check column lists them.
+    pondera::store::CheckMarks listed{};
+    std::istringstream check(fields.back());
+    for (int n; check >> n;)
+        listed[size_t(n)] = true;
+    EXPECT_EQ(pondera::store::GetCheckMarks(store), listed);
+    EXPECT_TRUE(listed[16]);
     store.SetCurCode(6);
     EXPECT_EQ(store.GetCurSex(), 0);
+    store.Close();
+}
+
+// --at picks the person under a picture point of basketball1.png: the man on the left, the one
+// cut off at the right edge; a point on the wall or outside the photo appends nothing.
+TEST_F(DetectTool, AtAPointTakesThePersonThereOrSaysThereIsNone) {
+    TempDir dir;
+    const std::string photo = shellQuote(kPhotos + "/basketball1.png");
+    const std::string into = " --into " + shellQuote(dir.path().string()) + " --sex 0";
+    const struct {
+        const char *at;
+        int status;
+        float vertexMinX, vertexMaxX;
+        const char *message;
+    } cases[] = {
+        {"90,250", 0, 40, 130, ""},
+        {"560,250", 0, 450, 640, ""},
+        {"300,200", 1, 0, 0, "basketball1.png: no person at (300, 200)"},
+        {"640,10", 1, 0, 0, "the point (640, 10) is outside the picture (640 × 480 pixels)"},
+        {"-0.5,10", 1, 0, 0, "is outside the picture"},
+    };
+    int appended = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.at);
+        RunResult r = tool("detect " + photo + " --at " + c.at + into);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        auto rows = split(r.out, '\n');
+        if (c.status != 0) {
+            EXPECT_EQ(rows.size(), 1u) << "the header only";
+            continue;
+        }
+        ++appended;
+        ASSERT_EQ(rows.size(), 2u);
+        const float vertexX = std::stof(split(rows[1], ',')[4]);
+        EXPECT_GE(vertexX, c.vertexMinX);
+        EXPECT_LE(vertexX, c.vertexMaxX);
+    }
+    pondera::ClassLANDMARK lm;
+    pondera::ClassSEGMENT seg(lm);
+    pondera::ClassEXCEL store(lm, seg, {dir.path().string(), {}});
+    EXPECT_EQ(store.GetCodeMaxNum(), 3 + appended) << "one record per person found, none else";
     store.Close();
 }
 
@@ -138,8 +190,16 @@ TEST_F(DetectTool, RefusesAWorkbookTheProgramHasOpen) {
 }
 
 TEST(DetectToolUsage, WrongCommandLinesExitWithTwo) {
-    const char *cases[] = {"detect", "detect a.jpg --sex 2 --into x", "detect a.jpg --into x",
-                           "detect a.jpg --sex 0", "detect a.jpg --into"};
+    const char *cases[] = {"detect",
+                           "detect a.jpg --sex 2 --into x",
+                           "detect a.jpg --into x",
+                           "detect a.jpg --sex 0",
+                           "detect a.jpg --into",
+                           "detect a.jpg --at",
+                           "detect a.jpg --at 12",
+                           "detect a.jpg --at 12,",
+                           "detect a.jpg --at x,4",
+                           "detect a.jpg --at 1,2,3"};
     for (const char *c : cases) {
         RunResult r = tool(c);
         EXPECT_EQ(r.status, 2) << c << ": " << r.err;

@@ -1,6 +1,9 @@
 // The mapping from network points to landmarks, on hand-made network outputs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include <opencv2/imgproc.hpp>
 
 #include "pose/LandmarkMapping.h"
@@ -24,6 +27,12 @@ NetworkPose standing() {
     at(pose::kRightHip, 88, 240), at(pose::kLeftHip, 112, 240);
     at(pose::kRightWrist, 70, 240), at(pose::kRightPinky, 68, 250), at(pose::kRightIndex, 72, 252);
     at(pose::kLeftWrist, 130, 240), at(pose::kLeftPinky, 132, 248), at(pose::kLeftIndex, 128, 250);
+    at(pose::kRightElbow, 72, 208), at(pose::kLeftElbow, 128, 208);
+    at(pose::kRightKnee, 88, 290), at(pose::kLeftKnee, 112, 290);
+    at(pose::kRightAnkle, 88, 335), at(pose::kLeftAnkle, 112, 335);
+    // Feet turned out, heel just behind and below the ankle, toe ahead.
+    at(pose::kRightHeel, 90, 342), at(pose::kLeftHeel, 110, 342);
+    at(pose::kRightToe, 80, 348), at(pose::kLeftToe, 120, 348);
     return p;
 }
 
@@ -83,6 +92,7 @@ TEST(Mapping, DerivedLandmarksFollowTheirRules) {
     expectNear(lm[0].pos, {100, 110}, 1.0f, "vertex at the top of the head disk");
     for (int i : {0, 1, 2, 3, 7, 11}) {
         EXPECT_TRUE(lm[i].derived) << i;
+        EXPECT_TRUE(lm[i].doubts & pose::kDoubtDerived) << i;
         EXPECT_TRUE(lm[i].needsCheck) << i;
     }
 }
@@ -152,8 +162,117 @@ TEST(Mapping, PointsOffThePictureAreMarkedForChecking) {
         p.picture = {300, 400};
         p.points[pose::kLeftAnkle].pos = c.ankle;
         const auto lm = pose::mapToLandmarks(p);
-        EXPECT_EQ(lm[19].needsCheck, c.check);
+        EXPECT_EQ((lm[19].doubts & pose::kDoubtOffPicture) != 0, c.check);
         EXPECT_FALSE(lm[8].needsCheck) << "a shoulder inside the picture";
+    }
+}
+
+// The person's silhouette as the segmentation would show the standing person: its limbs as thick
+// lines between the joints.
+cv::Mat silhouette(const NetworkPose &p) {
+    cv::Mat m = cv::Mat::zeros(400, 300, CV_8U);
+    const int chains[][4] = {
+        {pose::kRightShoulder, pose::kRightElbow, pose::kRightWrist, pose::kRightIndex},
+        {pose::kLeftShoulder, pose::kLeftElbow, pose::kLeftWrist, pose::kLeftIndex},
+        {pose::kRightHip, pose::kRightKnee, pose::kRightAnkle, pose::kRightToe},
+        {pose::kLeftHip, pose::kLeftKnee, pose::kLeftAnkle, pose::kLeftToe},
+        {pose::kRightAnkle, pose::kRightHeel, pose::kRightToe, pose::kRightHeel},
+        {pose::kLeftAnkle, pose::kLeftHeel, pose::kLeftToe, pose::kLeftHeel},
+    };
+    for (const auto &c : chains) {
+        for (int k = 0; k < 3; ++k) {
+            cv::line(m, p.points[c[k]].pos, p.points[c[k + 1]].pos, cv::Scalar(255), 8);
+        }
+    }
+    cv::rectangle(m, cv::Rect(78, 110, 44, 140), cv::Scalar(255), cv::FILLED);
+    return m;
+}
+
+// Each rule about the body on a sound standing person with one thing wrong: the landmarks it
+// marks, with its reason, and no others.
+TEST(Mapping, DoubtRulesMarkWhatIsWrongWithTheBodyAndNothingElse) {
+    using Edit = void (*)(NetworkPose &);
+    const struct {
+        const char *what;
+        Edit edit;
+        std::vector<int> marked;
+        unsigned doubt;
+        bool maskFirst = false;  // the segmentation shows the body before the edit
+    } cases[] = {
+        {"a sound body", [](NetworkPose &) {}, {}, 0},
+        {"a hidden ankle",
+         [](NetworkPose &p) { p.points[pose::kLeftAnkle].visibility = 0.6f; },
+         {19},
+         pose::kDoubtLowVisibility},
+        {"a toe on the background beside the person",
+         [](NetworkPose &p) {
+             p.points[pose::kRightToe].pos = {60, 370};
+         },
+         {15, 16},
+         pose::kDoubtOffPerson | pose::kDoubtFoot,
+         true},
+        {"a heel beside the person takes its toe with it",
+         [](NetworkPose &p) {
+             p.points[pose::kRightHeel].pos = {99, 338};
+         },
+         {15, 16},
+         pose::kDoubtOffPerson | pose::kDoubtFoot,
+         true},
+        {"a toe nearer the ankle than the heel",
+         [](NetworkPose &p) {
+             p.points[pose::kRightToe].pos = {89, 338};
+         },
+         {15, 16},
+         pose::kDoubtFoot},
+        {"a foot far longer than a foot",
+         [](NetworkPose &p) {
+             p.points[pose::kLeftToe].pos = {175, 352};
+         },
+         {20, 21},
+         pose::kDoubtFoot},
+        {"one foot a stub beside a full one",
+         [](NetworkPose &p) {
+             p.points[pose::kRightToe].pos = {86, 344};
+             p.points[pose::kLeftToe].pos = {135, 348};
+         },
+         {15, 16},
+         pose::kDoubtFoot},
+        {"a side view with one foot's heel and toe ahead of the ankle",
+         [](NetworkPose &p) {
+             p.points[pose::kLeftHeel].pos = {105, 342}, p.points[pose::kLeftToe].pos = {125, 348};
+             p.points[pose::kRightHeel].pos = {95, 342}, p.points[pose::kRightToe].pos = {100, 348};
+         },
+         {15, 16},
+         pose::kDoubtFoot},
+        {"an upper arm a quarter of the other",
+         [](NetworkPose &p) {
+             p.points[pose::kRightElbow].pos = {78, 182};
+         },
+         {5, 9},
+         pose::kDoubtLimbLengths},
+        {"a vertex and a sternum from a doubtful shoulder",
+         [](NetworkPose &p) { p.points[pose::kRightShoulder].visibility = 0.5f; },
+         {0, 2, 4},
+         pose::kDoubtSources | pose::kDoubtLowVisibility},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        NetworkPose p = standing();
+        if (c.maskFirst) p.segmentation.map = silhouette(p);
+        c.edit(p);
+        if (!c.maskFirst) p.segmentation.map = silhouette(p);
+        const auto lm = pose::mapToLandmarks(p);
+        unsigned reasons = 0;
+        for (int i = 0; i < pose::kLandmarkCount; ++i) {
+            // Every derived landmark is marked for its rule; the rules under test add to that.
+            const unsigned ruled = lm[i].doubts & ~unsigned(pose::kDoubtDerived);
+            const bool expected = std::find(c.marked.begin(), c.marked.end(), i) != c.marked.end();
+            EXPECT_EQ(ruled != 0, expected) << "landmark " << i << " doubts " << lm[i].doubts;
+            EXPECT_EQ(lm[i].needsCheck, lm[i].doubts != 0);
+            EXPECT_EQ((lm[i].doubts & pose::kDoubtDerived) != 0, lm[i].derived);
+            if (expected) reasons |= ruled;
+        }
+        EXPECT_EQ(reasons, c.doubt);
     }
 }
 

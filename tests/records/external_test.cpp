@@ -54,6 +54,29 @@ TEST_P(XlrdReadsTheWorkbook, WhileOpenAndAfterClose) {
     EXPECT_EQ(runXlrd(path()), "性別(0:男／1:女)\n右足のつま先\n/home/u/写真/a.jpg\n12.5\n7 7 7\n");
 }
 
+// Values of a record's own (check marks) go to a sheet of their own, after the three: xlrd reads
+// the record sheets as before, and the data sheet holds the code and the key and value.
+TEST_P(XlrdReadsTheWorkbook, RecordSheetsUnchangedBesideTheProgramsOwnData) {
+    auto store = open();
+    store->SetCurCode(store->AddCode());
+    store->PutMemo("右足のつま先");
+    store->PutPictureName("/home/u/写真/a.jpg");
+    store->PutLandMarkX(0, 12.5f);
+    store->PutRecordValue("check", "16 21");
+    store->Commit();
+    store->Close();
+    EXPECT_EQ(runXlrd(path()), "性別(0:男／1:女)\n右足のつま先\n/home/u/写真/a.jpg\n12.5\n7 7 7\n");
+    const std::string script = dir + "/names.py";
+    writeText(script,
+              "import sys, xlrd\nb = xlrd.open_workbook(sys.argv[1])\n"
+              "print(b.sheet_names()); d = b.sheet_by_index(3)\n"
+              "print(d.row_values(6)[:3])\n");
+    const RunResult r =
+        runCommand("/usr/bin/python3 " + shellQuote(script) + " " + shellQuote(path()));
+    EXPECT_EQ(r.out, "['ID', 'COGS', 'LANDMARK', 'PONDERA2D_DATA']\n[4.0, 'check', '16 21']\n")
+        << r.err;
+}
+
 INSTANTIATE_TEST_SUITE_P(Embedded, XlrdReadsTheWorkbook, ::testing::Values(EngineKind::Embedded),
                          engineName);
 

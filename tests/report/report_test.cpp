@@ -1,7 +1,9 @@
 // The exports as a user gets them: CSV read back by Python's csv module, the annotated picture
 // as a PNG or JPEG file, the PDF as poppler reads it, and what a failed write leaves behind.
 #include <gtest/gtest.h>
+
 #include <unistd.h>
+#include <algorithm>
 
 #include <QDir>
 #include <QFile>
@@ -62,6 +64,9 @@ TEST(Csv, PythonReadsEveryRecordWithHeaderQuotingAndJapaneseText) {
                                     demoRecord(2, 7, "")};
     records[2].landmarks.fill({});
     records[2].pictureName.clear();
+    // The heel at the base's right end marked: the centre lies within its reach.
+    records[0].checkMarks[15] = true;
+    records[1].checkMarks[7] = true;
     const QString path = dir.filePath("records.csv");
     exportCsv(path, records);
 
@@ -70,7 +75,8 @@ TEST(Csv, PythonReadsEveryRecordWithHeaderQuotingAndJapaneseText) {
     const QJsonArray rows = csv["rows"].toArray();
     ASSERT_EQ(rows.size(), 4);  // header and three records
     const QJsonArray head = rows[0].toArray();
-    ASSERT_EQ(head.size(), 4 + 2 + 30 + 44);
+    ASSERT_EQ(head.size(), 4 + 2 + 30 + 44 + 1);
+    EXPECT_EQ(head[80].toString(), "要確認 points to check");
     EXPECT_EQ(head[2].toString(), "性別(0:男／1:女) sex (0: male, 1: female)");
     EXPECT_EQ(head[4].toString(), "重心 body COG x");
     EXPECT_EQ(head[6].toString(), "頭 head COG x");
@@ -94,6 +100,30 @@ TEST(Csv, PythonReadsEveryRecordWithHeaderQuotingAndJapaneseText) {
     EXPECT_EQ(rows[3].toArray()[4].toString(), "");
     EXPECT_EQ(rows[3].toArray()[35].toString(), "");
     EXPECT_EQ(rows[3].toArray()[36].toString(), "0");
+    // The marked landmarks, and whether the base-of-support verdict depends on them.
+    EXPECT_EQ(rows[1].toArray()[80].toString(), "15; base of support: depends on points to check");
+    EXPECT_EQ(rows[2].toArray()[80].toString(), "7");
+    EXPECT_EQ(rows[3].toArray()[80].toString(), "");
+}
+
+// The marks come from the program's own data sheet of the workbook; a workbook without one has
+// none.
+TEST(Csv, CheckMarksAreReadFromTheProgramsOwnSheet) {
+    auto engine = store::makeWorkbookEngine();
+    auto book = engine->create();
+    tool::generateWorkbook(*book, 6, "/data");
+    EXPECT_EQ(readWorkbookRecords(*book)[4].checkMarks, (std::array<bool, 22>{}));
+    store::Worksheet &data = book->addSheet();
+    data.setName("PONDERA2D_DATA");
+    data.setCell(7, 1, store::CellValue::integer(4));
+    data.setCell(7, 2, store::CellValue::str("video"));
+    data.setCell(7, 3, store::CellValue::str("/v.mp4"));
+    data.setCell(7, 4, store::CellValue::str("check"));
+    data.setCell(7, 5, store::CellValue::str("16 21"));
+    const std::vector<RecordData> records = readWorkbookRecords(*book);
+    EXPECT_TRUE(records[4].checkMarks[16] && records[4].checkMarks[21]);
+    EXPECT_EQ(std::count(records[4].checkMarks.begin(), records[4].checkMarks.end(), true), 2);
+    EXPECT_EQ(std::count(records[5].checkMarks.begin(), records[5].checkMarks.end(), true), 0);
 }
 
 // The stored centres of a record never shown may be stale: the export computes them anew.
@@ -179,7 +209,8 @@ TEST(PdfReport, OneA4PageWithTheRecordTheSourceAndTheVersion) {
     const QString path = dir.filePath("report.pdf");
     QImage picture(640, 480, QImage::Format_RGB32);
     picture.fill(Qt::lightGray);
-    const RecordData record = demoRecord(12, 1, "跳躍前 standing");
+    RecordData record = demoRecord(12, 1, "跳躍前 standing");
+    record.checkMarks[15] = true;  // the heel at the base's right end, within the centre's reach
     saveReport(path, record, computeResults(record), picture,
                QDateTime(QDate(2026, 12, 10), QTime(13, 30)));
 
@@ -193,7 +224,8 @@ TEST(PdfReport, OneA4PageWithTheRecordTheSourceAndTheVersion) {
     const QString t = QString::fromUtf8(text.out);
     for (const char *expected :
          {"Record 12", "Female", "跳躍前 standing", "2026-12-10", "松井秀治（1958）",
-          "Version 2.00-2010", "% of stature", "右踵 right heel", "左下腿 left lower leg"})
+          "Version 2.00-2010", "% of stature", "右踵 right heel", "左下腿 left lower leg",
+          "depends on points to check"})
         EXPECT_TRUE(t.contains(QString::fromUtf8(expected))) << expected << " in:\n"
                                                              << t.toStdString();
 

@@ -1,21 +1,25 @@
 #!/usr/bin/env python3
-"""Convert the pose landmark network from its TFLite flatbuffer to an ONNX file OpenCV's DNN module reads.
+"""Convert a pose network (the landmark network or the person detector) from its TFLite flatbuffer to an ONNX
+file OpenCV's DNN module reads.
 
 The flatbuffer is read by following the TFLite schema's field slots directly (no generated schema package):
   Model:          1 operator_codes, 2 subgraphs, 4 buffers
   OperatorCode:   0 deprecated_builtin_code (byte), 3 builtin_code (int)
   SubGraph:       0 tensors, 1 inputs, 2 outputs, 3 operators
-  Tensor:         0 shape, 1 type, 2 buffer, 3 name
+  Tensor:         0 shape, 1 type, 2 buffer, 3 name, 6 sparsity
+  Sparsity:       0 traversal_order, 1 block_map, 2 dim_metadata
+  DimMetadata:    0 format (0 dense, 1 CSR), 1 dense_size, 2/3 array_segments (union type, table),
+                  4/5 array_indices (union type, table); a union's table holds its values in slot 0
   Buffer:         0 data
   Operator:       0 opcode_index, 1 inputs, 2 outputs, 3 builtin_options_type, 4 builtin_options
 
 The ONNX graph is NCHW (TFLite is NHWC), opset 11, and written in the forms OpenCV 4.6 understands:
-fp16 constants folded to fp32 initialisers, asymmetric "SAME" padding as an explicit Pad before a VALID
+fp16 constants folded to fp32 initialisers (sparse ones densified first), asymmetric "SAME" padding as an explicit Pad before a VALID
 convolution, ReLU6 as Clip with min/max attributes, bilinear resizing with half-pixel centres.
 
 Usage: tflite_to_onnx.py MODEL.tflite OUT.onnx [OUTPUT_NAME ...]
-Only the named outputs are kept (default: landmarks, pose flag, segmentation) and nodes that feed none of
-them are left out.
+Only the named outputs are kept (default: every output of the model) and nodes that feed none of them are
+left out.
 """
 
 import sys
@@ -28,9 +32,11 @@ from flatbuffers.table import Table
 from onnx import TensorProto, helper, numpy_helper
 
 # Builtin operator codes and option table kinds of the TFLite schema.
-OP_ADD, OP_CONV_2D, OP_DEPTHWISE_CONV_2D, OP_DEQUANTIZE = 0, 3, 4, 6
+OP_ADD, OP_CONCATENATION, OP_CONV_2D, OP_DEPTHWISE_CONV_2D, OP_DEPTH_TO_SPACE, OP_DEQUANTIZE = 0, 2, 3, 4, 5, 6
 OP_LOGISTIC, OP_MAX_POOL_2D, OP_RESHAPE, OP_RESIZE_BILINEAR, OP_PAD = 14, 17, 22, 23, 34
-OPTIONS_KIND = {OP_CONV_2D: 1, OP_DEPTHWISE_CONV_2D: 2, OP_MAX_POOL_2D: 5, OP_ADD: 11, OP_RESIZE_BILINEAR: 15}
+OP_DENSIFY = 124
+OPTIONS_KIND = {OP_CONV_2D: 1, OP_DEPTHWISE_CONV_2D: 2, OP_MAX_POOL_2D: 5, OP_CONCATENATION: 10, OP_ADD: 11,
+                OP_RESIZE_BILINEAR: 15, OP_DEPTH_TO_SPACE: 94}
 
 PADDING_SAME = 0
 ACT_NONE, ACT_RELU, ACT_RELU6 = 0, 1, 3
@@ -38,7 +44,9 @@ ACT_NONE, ACT_RELU, ACT_RELU6 = 0, 1, 3
 TYPE_FLOAT32, TYPE_FLOAT16, TYPE_INT32 = 0, 1, 2
 NUMPY_TYPE = {TYPE_FLOAT32: np.float32, TYPE_FLOAT16: np.float16, TYPE_INT32: np.int32}
 
-DEFAULT_OUTPUTS = ["Identity", "Identity_1", "Identity_2"]
+DIM_DENSE, DIM_SPARSE_CSR = 0, 1
+# SparseIndexVector union members: Int32Vector, Uint16Vector, Uint8Vector.
+INDEX_TYPE = {1: (nt.Int32Flags, 4), 2: (nt.Uint16Flags, 2), 3: (nt.Uint8Flags, 1)}
 NHWC_TO_NCHW = [0, 3, 1, 2]
 NCHW_TO_NHWC = [0, 2, 3, 1]
 
@@ -82,6 +90,13 @@ class Node:
         start, count = self.t.Vector(off), self.t.VectorLen(off)
         return [self.t.Get(nt.Int32Flags, start + 4 * i) for i in range(count)]
 
+    def numbers(self, slot, flags, width):
+        off = self._off(slot)
+        if not off:
+            return []
+        start, count = self.t.Vector(off), self.t.VectorLen(off)
+        return [self.t.Get(flags, start + width * i) for i in range(count)]
+
     def raw(self, slot):
         off = self._off(slot)
         if not off:
@@ -104,12 +119,61 @@ def read_model(data):
     tensors = []
     for t in sg.tables(0):
         tensors.append({"shape": t.ints(0), "type": t.scalar(1, nt.Int8Flags), "buffer": t.scalar(2, nt.Uint32Flags),
-                        "name": t.string(3)})
+                        "name": t.string(3), "sparsity": read_sparsity(t.table(6))})
     ops = []
     for op in sg.tables(3):
         ops.append({"code": codes[op.scalar(0, nt.Uint32Flags)], "inputs": op.ints(1), "outputs": op.ints(2),
                     "options_kind": op.scalar(3, nt.Uint8Flags), "options": op.table(4)})
     return tensors, buffers, sg.ints(1), sg.ints(2), ops
+
+
+def read_sparsity(sp):
+    """The sparse layout of a constant tensor, or None for a dense one."""
+    if sp is None:
+        return None
+    dims = []
+    for d in sp.tables(2):
+        entry = {"format": d.scalar(0, nt.Int8Flags), "dense_size": d.scalar(1, nt.Int32Flags)}
+        if entry["format"] == DIM_SPARSE_CSR:
+            for key, type_slot in (("segments", 2), ("indices", 4)):
+                kind = d.scalar(type_slot, nt.Uint8Flags)
+                values = d.table(type_slot + 1)
+                if kind not in INDEX_TYPE or values is None:
+                    raise ConversionError(f"sparse tensor with index vector kind {kind}")
+                entry[key] = values.numbers(0, *INDEX_TYPE[kind])
+        dims.append(entry)
+    return {"traversal_order": sp.ints(0), "block_map": sp.ints(1), "dims": dims}
+
+
+def densify(values, shape, sparsity):
+    """Expand TFLite's sparse storage (dense and CSR dimensions in traversal order) into a dense array."""
+    order, dims = sparsity["traversal_order"], sparsity["dims"]
+    if sparsity["block_map"] or len(order) != len(shape) or sorted(order) != list(range(len(shape))):
+        raise ConversionError("sparse tensor with blocks or an unusual traversal order")
+    dense = np.zeros(shape, values.dtype)
+    index = [0] * len(shape)
+
+    def walk(level, position):
+        dim = order[level]
+        meta = dims[level]
+        if meta["format"] == DIM_DENSE:
+            children = [(i, position * meta["dense_size"] + i) for i in range(meta["dense_size"])]
+        else:
+            segments, indices = meta["segments"], meta["indices"]
+            children = [(indices[k], k) for k in range(segments[position], segments[position + 1])]
+        for coordinate, child in children:
+            if not 0 <= coordinate < shape[dim]:
+                raise ConversionError("sparse tensor index out of range")
+            index[dim] = coordinate
+            if level + 1 == len(order):
+                if child >= len(values):
+                    raise ConversionError("sparse tensor with fewer values than its indices")
+                dense[tuple(index)] = values[child]
+            else:
+                walk(level + 1, child)
+
+    walk(0, 0)
+    return dense
 
 
 def same_pads(size, kernel, stride, dilation):
@@ -144,7 +208,9 @@ class Converter:
             return None
         if t["type"] not in NUMPY_TYPE:
             raise ConversionError(f"tensor {t['name']}: unsupported constant type {t['type']}")
-        arr = np.frombuffer(data, dtype=NUMPY_TYPE[t["type"]]).reshape(t["shape"])
+        arr = np.frombuffer(data, dtype=NUMPY_TYPE[t["type"]])
+        # A sparse constant keeps only its stored values until DENSIFY expands it.
+        arr = arr if t["sparsity"] else arr.reshape(t["shape"])
         self.consts[index] = arr
         return arr
 
@@ -194,6 +260,14 @@ class Converter:
         if code in OPTIONS_KIND and op["options_kind"] != OPTIONS_KIND[code]:
             raise ConversionError(f"operator {code}: options of kind {op['options_kind']}")
         dst = self.name(outs[0])
+
+        if code == OP_DENSIFY:
+            t = self.tensors[ins[0]]
+            values = self.const_of(ins[0])
+            if values is None or not t["sparsity"]:
+                raise ConversionError("DENSIFY of a tensor that is not a sparse constant")
+            self.consts[outs[0]] = densify(values, t["shape"], t["sparsity"])
+            return
 
         if code == OP_DEQUANTIZE:
             arr = self.const_of(ins[0])
@@ -302,6 +376,31 @@ class Converter:
                 self.emit("Reshape", [src, self.add_init("shape", np.array(shape, np.int64))], [dst])
             return
 
+        if code == OP_DEPTH_TO_SPACE:
+            block = opts.scalar(0, nt.Int32Flags)
+            _, h, w, c = self.tensors[ins[0]]["shape"]
+            out_c = c // (block * block)
+            # TFLite takes the output channel fastest within each block (input channel (i * block + j) * C + c):
+            # ONNX's DCR order, written as reshape, transpose, reshape.
+            split, moved = self.fresh("d2s_split"), self.fresh("d2s_moved")
+            self.emit("Reshape", [self.name(ins[0]), self.add_init("shape", np.array([1, block, block, out_c, h, w],
+                                                                                    np.int64))], [split])
+            self.emit("Transpose", [split], [moved], perm=[0, 3, 4, 1, 5, 2])
+            self.emit("Reshape", [moved, self.add_init("shape", np.array([1, out_c, h * block, w * block], np.int64))],
+                      [dst])
+            return
+
+        if code == OP_CONCATENATION:
+            axis, act = opts.scalar(0, nt.Int32Flags), opts.scalar(1, nt.Int8Flags)
+            rank = len(self.tensors[outs[0]]["shape"])
+            axis = axis % rank
+            if rank == 4:
+                axis = NHWC_TO_NCHW.index(axis)
+            res = self.with_activation(act, dst)
+            self.emit("Concat", [self.name(i) for i in ins], [res], axis=axis)
+            self.activation(act, res, dst)
+            return
+
         if code == OP_LOGISTIC:
             self.emit("Sigmoid", [self.name(ins[0])], [dst])
             return
@@ -321,6 +420,7 @@ def prune(nodes, wanted):
 
 def convert(data, output_names):
     tensors, buffers, inputs, outputs, ops = read_model(data)
+    output_names = output_names or [tensors[i]["name"] for i in outputs]
     if len(inputs) != 1 or len(tensors[inputs[0]]["shape"]) != 4:
         raise ConversionError("expected one NHWC image input")
     conv = Converter(tensors, buffers)
@@ -348,7 +448,7 @@ def convert(data, output_names):
     conv.nodes.insert(0, conv.nodes.pop())
     nodes, needed = prune(conv.nodes, output_names)
     initializers = [i for i in conv.initializers if i.name in needed]
-    graph = helper.make_graph(nodes, "pose_landmarks",
+    graph = helper.make_graph(nodes, "pose_network",
                               [helper.make_tensor_value_info("input", TensorProto.FLOAT, [n, c, h, w])],
                               graph_outputs, initializers)
     model = helper.make_model(graph, opset_imports=[helper.make_opsetid("", 11)], producer_name="pose-convert")
@@ -362,7 +462,7 @@ def main(argv):
         return 2
     try:
         with open(argv[1], "rb") as f:
-            model = convert(f.read(), argv[3:] or DEFAULT_OUTPUTS)
+            model = convert(f.read(), argv[3:])
     except (OSError, ConversionError) as e:
         print(f"pose-convert: {argv[1]}: {e}", file=sys.stderr)
         return 1

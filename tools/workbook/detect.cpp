@@ -17,6 +17,7 @@
 #include "pose/ModelLocation.h"
 #include "pose/PoseDetector.h"
 #include "store/records/ClassEXCEL.h"
+#include "store/records/check_marks.h"
 
 namespace pondera::tool {
 namespace {
@@ -107,15 +108,21 @@ int detectLandmarks(const DetectOptions &options, std::ostream &out, std::ostrea
         }
         pose::NetworkPose found;
         try {
-            found = detector.detect(picture);
+            found = options.at ? detector.detectAt(picture, {options.at->first, options.at->second})
+                               : detector.detect(picture);
         } catch (const pose::PoseError &e) {
             err << "pondera2d-workbook: " << photo << ": " << e.what() << "\n";
             ++failures;
             continue;
         }
         if (!found.personFound) {
-            err << "pondera2d-workbook: " << photo << ": no person found (pose flag "
-                << found.poseFlag << ")\n";
+            err << "pondera2d-workbook: " << photo;
+            if (options.at) {
+                err << ": no person at (" << number(options.at->first) << ", "
+                    << number(options.at->second) << ")\n";
+            } else {
+                err << ": no person found (pose flag " << found.poseFlag << ")\n";
+            }
             ++failures;
             continue;
         }
@@ -147,6 +154,10 @@ int detectLandmarks(const DetectOptions &options, std::ostream &out, std::ostrea
                 store->PutLandMarkZ(i, model[i].z);
             }
             segment.SetSex(int16_t(options.sex));
+            store::CheckMarks marks{};
+            for (int i = 0; i < pose::kLandmarkCount; ++i)
+                marks[size_t(i)] = guesses[i].needsCheck;
+            store::PutCheckMarks(*store, marks);
             store->PutCOGBX(segment.GetCOGBX());
             store->PutCOGBZ(segment.GetCOGBZ());
             for (int16_t s = segment.GetSegMinNum(); s <= segment.GetSegMaxNum(); ++s) {

@@ -2,13 +2,14 @@
 //   dump FILE                  every sheet's cells as tab-separated UTF-8 text
 //   copy IN OUT                load and save again (what the program does at every start)
 //   generate OUT --records N   a workbook in the program's layout with N records
-//   detect PHOTO... [--into WORKBOOK --sex 0|1]
+//   detect PHOTO... [--at X,Y] [--into WORKBOOK --sex 0|1]
 //                              landmarks found by the pose network, as CSV; optionally appended
-//                              as records
+//                              as records; --at: the person under that picture pixel
 //   export-csv WORKBOOK OUT    every record as CSV with its centres of gravity computed anew
 // Exit status 0 on success; 1 with one line "pondera2d-workbook: error N: reason" on stderr
 // otherwise (N is the program's error number), 2 for a wrong command line.
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -28,16 +29,17 @@ namespace {
 
 constexpr const char *kUsage =
     "usage: pondera2d-workbook dump FILE | copy IN OUT | generate OUT --records N\n"
-    "                          | detect PHOTO... [--into WORKBOOK --sex 0|1]\n"
+    "                          | detect PHOTO... [--at X,Y] [--into WORKBOOK --sex 0|1]\n"
     "                          | export-csv WORKBOOK OUT.csv";
 
 constexpr const char *kHelp =
     "  dump FILE                  every sheet's cells as tab-separated UTF-8 text\n"
     "  copy IN OUT                load IN and save it as OUT, as the program does at start\n"
     "  generate OUT --records N   a workbook in the program's layout with N records (4 to 32765)\n"
-    "  detect PHOTO... [--into WORKBOOK --sex 0|1]\n"
+    "  detect PHOTO... [--at X,Y] [--into WORKBOOK --sex 0|1]\n"
     "                             landmarks found by the pose network as CSV, or appended as "
-    "records\n"
+    "records;\n"
+    "                             --at X,Y: the person under that picture pixel (x right, y down)\n"
     "  export-csv WORKBOOK OUT    every record as CSV (UTF-8 with BOM), centres computed anew\n"
     "  --help, --version          this text, the version\n"
     "\n"
@@ -80,7 +82,22 @@ int run(const std::vector<std::string> &args) {
     if (command == "detect") {
         tool::DetectOptions options;
         for (size_t i = 1; i < args.size(); ++i) {
-            if (args[i] == "--into" || args[i] == "--sex") {
+            if (args[i] == "--at") {
+                if (i + 1 == args.size()) return usage("--at needs X,Y");
+                const std::string &value = args[++i];
+                const size_t comma = value.find(',');
+                float x = 0, y = 0;
+                const char *end = value.data() + value.size();
+                auto [px, ex] =
+                    std::from_chars(value.data(), value.data() + std::min(comma, value.size()), x);
+                const bool okX =
+                    comma != std::string::npos && ex == std::errc() && px == value.data() + comma;
+                auto [py, ey] = okX ? std::from_chars(value.data() + comma + 1, end, y)
+                                    : std::from_chars_result{nullptr, std::errc::invalid_argument};
+                if (!okX || ey != std::errc() || py != end)
+                    return usage("--at needs picture pixels X,Y, not \"" + value + "\"");
+                options.at = {x, y};
+            } else if (args[i] == "--into" || args[i] == "--sex") {
                 if (i + 1 == args.size()) return usage(args[i] + " needs a value");
                 const std::string &value = args[++i];
                 if (args[i - 1] == "--into") {
