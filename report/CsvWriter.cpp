@@ -9,24 +9,23 @@ namespace pondera::report {
 namespace {
 
 template <typename T>
-void number(QByteArray &out, T value) {
+void number(std::string &out, T value) {
     char buf[32];
     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
     (void)ec;  // 32 characters hold every float, double and long long
-    out.append(buf, end - buf);
+    out.append(buf, static_cast<size_t>(end - buf));
 }
 
 }  // namespace
 
 void CsvRow::sep() {
-    if (!first_) out_.append(',');
+    if (!first_) out_ += ',';
     first_ = false;
 }
 
 CsvRow &CsvRow::text(const std::string &t) {
     sep();
-    const std::string field = csvField(t);
-    out_.append(field.data(), static_cast<qsizetype>(field.size()));
+    out_ += csvField(t);
     return *this;
 }
 

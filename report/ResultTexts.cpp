@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "report/CsvText.h"
 #include "report/Names.h"
-#include "store/records/check_marks.h"
 
 namespace pondera::report {
 
@@ -49,13 +49,6 @@ QString baseText(const BalanceFigures &f) {
 QString baseText(const Results &results) {
     QString text = baseText(results.balance);
     if (results.verdictDependsOnMarks) text += QStringLiteral(" (depends on points to check)");
-    return text;
-}
-
-QString checkText(const RecordData &record, const Results &results) {
-    QString text = QString::fromStdString(store::encodeCheckMarks(record.checkMarks));
-    if (results.verdictDependsOnMarks)
-        text += QStringLiteral("; base of support: depends on points to check");
     return text;
 }
 

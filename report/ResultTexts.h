@@ -16,8 +16,6 @@ QString baseText(const BalanceFigures &f);     // "Base 280.0–325.0: inside, 6
 // The base text of a record's results, with "(depends on points to check)" after the verdict when
 // marked landmarks could turn it.
 QString baseText(const Results &results);
-// The CSV's last field: the marked landmarks' numbers, and whether the verdict depends on them.
-QString checkText(const RecordData &record, const Results &results);
 QString placedText(const BalanceFigures &f);  // "22/22 landmarks placed"
 QString sourceText();                         // "Coefficients: 松井秀治（1958）"
 QString oneDecimal(double value);

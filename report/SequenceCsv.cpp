@@ -34,7 +34,7 @@ QByteArray sequenceCsv(const std::vector<SequenceSample> &samples, const Sequenc
     for (size_t k = 0; k < rowOf.size(); ++k)
         velocityRow[rowOf[k]] = static_cast<int>(k);
 
-    QByteArray out(kCsvByteOrderMark);
+    std::string out(kCsvByteOrderMark);
     const std::string unit = metres ? " (m/s)" : " (px/s)";
     CsvRow head(out);
     head.text("time (s)")
@@ -73,7 +73,7 @@ QByteArray sequenceCsv(const std::vector<SequenceSample> &samples, const Sequenc
         row.text(check);
         row.end();
     }
-    return out;
+    return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
 }
 
 void exportSequenceCsv(const QString &path, const std::vector<SequenceSample> &samples,

@@ -432,6 +432,14 @@ void setSaveObserver(SaveObserver observer) {
 
 void replaceAtomically(const std::string &target, const std::string &shownPath,
                        std::span<const uint8_t> bytes, const std::function<void()> &beforeReplace) {
+    const std::span<const uint8_t> whole[] = {bytes};
+    replaceAtomically(target, shownPath, std::span<const std::span<const uint8_t>>(whole),
+                      beforeReplace);
+}
+
+void replaceAtomically(const std::string &target, const std::string &shownPath,
+                       std::span<const std::span<const uint8_t>> pieces,
+                       const std::function<void()> &beforeReplace) {
     observe(SaveStep::Begin);
     struct stat st {};
     const bool exists = ::stat(target.c_str(), &st) == 0;
@@ -456,7 +464,10 @@ void replaceAtomically(const std::string &target, const std::string &shownPath,
         mode &= ~mask;
     }
     ::fchmod(fd, mode);
-    if (!writeAll(fd, bytes.data(), bytes.size()) || ::fsync(fd) != 0) {
+    bool wrote = true;
+    for (const auto piece : pieces)
+        wrote = wrote && writeAll(fd, piece.data(), piece.size());
+    if (!wrote || ::fsync(fd) != 0) {
         const int err = errno;
         ::close(fd);
         fail("write", err);

@@ -146,6 +146,10 @@ std::string saveTarget(const std::string &path);
 // shownPath. A file marked read-only is not replaced, though its folder would allow it.
 void replaceAtomically(const std::string &target, const std::string &shownPath,
                        std::span<const uint8_t> bytes, const std::function<void()> &beforeReplace);
+// The same, the file's bytes given as pieces written one after the other.
+void replaceAtomically(const std::string &target, const std::string &shownPath,
+                       std::span<const std::span<const uint8_t>> pieces,
+                       const std::function<void()> &beforeReplace);
 
 // The steps of an atomic save, for tests that act at a precise point of one (a kill): before
 // anything is written, once the new file is durable under its temporary name, and once it has

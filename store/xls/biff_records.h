@@ -137,7 +137,7 @@ class RecordCursor {
 class BiffWriter : public ByteWriter {
   public:
     size_t base = 0;
-    size_t pos() const { return size() - base; }  // offset in the stream
+    size_t pos() const { return size() + spliced - base; }  // offset in the stream
     size_t begin(uint16_t id) {
         size_t at = size();
         u32(id);

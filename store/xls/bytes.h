@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "store/platform/memory.h"
+
 namespace pondera::store {
 
 inline uint16_t rd16(const uint8_t *p) {
@@ -47,10 +49,21 @@ inline void wr64(uint8_t *p, uint64_t v) {
 }
 
 // An allocator that leaves new bytes uninitialised: buffers of tens of megabytes are filled
-// right after they grow, so zeroing them first would only cost time.
+// right after they grow, so zeroing them first would only cost time. Large buffers come in huge
+// pages (store/platform/memory.h).
 template <typename T>
 struct NoInitAllocator : std::allocator<T> {
     using std::allocator<T>::allocator;
+    T *allocate(size_t n) {
+        if (n * sizeof(T) >= kLargeBlock) return static_cast<T *>(allocateLarge(n * sizeof(T)));
+        return std::allocator<T>::allocate(n);
+    }
+    void deallocate(T *p, size_t n) noexcept {
+        if (n * sizeof(T) >= kLargeBlock)
+            freeLarge(p, n * sizeof(T));
+        else
+            std::allocator<T>::deallocate(p, n);
+    }
     template <typename U>
     struct rebind {
         using other = NoInitAllocator<U>;
@@ -68,9 +81,39 @@ using Buffer = std::vector<uint8_t, NoInitAllocator<uint8_t>>;
 
 // Appends little-endian values to one contiguous buffer. Positions returned by size() stay valid
 // for patch*() after further appends (the buffer may move, offsets do not).
+//
+// Large runs of bytes that exist elsewhere already (a sheet carried from the loaded file) are
+// spliced in rather than copied: they count as written at the buffer's end when splice() is
+// called, and whoever writes the result writes them there, between the buffer's pieces (see
+// pieces()). size() and the patch offsets stay offsets in the buffer.
 class ByteWriter {
   public:
+    struct Splice {
+        size_t at;  // buffer offset the bytes stand before
+        std::span<const uint8_t> bytes;
+    };
     Buffer data;
+    std::vector<Splice> splices;
+    size_t spliced = 0;  // bytes in splices
+
+    // Bytes that must outlive the writer's result.
+    void splice(std::span<const uint8_t> b) {
+        if (b.empty()) return;
+        splices.push_back({data.size(), b});
+        spliced += b.size();
+    }
+    // The whole output in order: buffer pieces and spliced bytes.
+    std::vector<std::span<const uint8_t>> pieces() const {
+        std::vector<std::span<const uint8_t>> out;
+        size_t from = 0;
+        for (const Splice &s : splices) {
+            if (s.at > from) out.emplace_back(data.data() + from, s.at - from);
+            out.push_back(s.bytes);
+            from = s.at;
+        }
+        if (data.size() > from) out.emplace_back(data.data() + from, data.size() - from);
+        return out;
+    }
 
     size_t size() const { return data.size(); }
     uint8_t *grow(size_t n) {

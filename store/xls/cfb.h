@@ -74,7 +74,10 @@ struct CfbStream {
 // Completes a compound file in place. On entry `file` holds kCfbHeaderSize reserved bytes followed
 // by the bytes of the main stream (so the largest stream is never copied); on return it is the
 // whole file: main stream, the other streams, mini stream and mini FAT for streams under 4,096
-// bytes, directory, FAT and DIFAT sectors, header.
-void finishCfb(Buffer &file, std::u16string_view mainName, std::span<const CfbStream> others = {});
+// bytes, directory, FAT and DIFAT sectors, header. spliced bytes of the main stream are held
+// outside file (ByteWriter::splice, all of them before its end); with any, the main stream must
+// be 4,096 bytes or more.
+void finishCfb(Buffer &file, std::u16string_view mainName, std::span<const CfbStream> others = {},
+               size_t spliced = 0);
 
 }  // namespace pondera::store

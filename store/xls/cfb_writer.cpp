@@ -37,7 +37,9 @@ uint32_t buildTree(std::vector<DirEntry> &e, const std::vector<uint32_t> &ids, s
 // mini stream and mini FAT, directory, FAT and DIFAT, then the header itself.
 class CfbWriter {
   public:
-    explicit CfbWriter(Buffer &file) : file_(file) { dir_.push_back({u"Root Entry", 5}); }
+    CfbWriter(Buffer &file, size_t spliced) : file_(file), spliced_(spliced) {
+        dir_.push_back({u"Root Entry", 5});
+    }
 
     void write(std::u16string_view mainName, std::span<const CfbStream> others) {
         placeStreams(mainName, others);
@@ -50,12 +52,14 @@ class CfbWriter {
   private:
     static constexpr size_t kSector = 512;
 
+    // The file's length so far, spliced bytes included.
+    size_t length() const { return file_.size() + spliced_; }
     void padToSector() {
-        const size_t body = file_.size() - kCfbHeaderSize;
-        file_.resize(kCfbHeaderSize + (body + kSector - 1) / kSector * kSector, 0);
+        const size_t body = length() - kCfbHeaderSize;
+        file_.resize(kCfbHeaderSize + (body + kSector - 1) / kSector * kSector - spliced_, 0);
     }
     uint32_t sectorsSoFar() const {
-        return static_cast<uint32_t>((file_.size() - kCfbHeaderSize) / kSector);
+        return static_cast<uint32_t>((length() - kCfbHeaderSize) / kSector);
     }
     // Records a chain for the sectors [first, sectorsSoFar()).
     uint32_t chainTo(uint32_t first) {
@@ -69,8 +73,8 @@ class CfbWriter {
     // The main stream stays where it is; other large streams follow it, small ones wait for
     // the mini stream.
     void placeStreams(std::u16string_view mainName, std::span<const CfbStream> others) {
-        const size_t mainSize = file_.size() - kCfbHeaderSize;
-        if (mainSize >= kMiniCutoff) {
+        const size_t mainSize = length() - kCfbHeaderSize;
+        if (mainSize >= kMiniCutoff || spliced_ > 0) {
             padToSector();
             dir_.push_back({std::u16string(mainName), 2, chainTo(0), mainSize});
         } else {
@@ -217,6 +221,7 @@ class CfbWriter {
     }
 
     Buffer &file_;
+    size_t spliced_;
     std::vector<uint32_t> fat_;
     std::vector<DirEntry> dir_;
     std::vector<uint8_t> mainSmall_;
@@ -228,8 +233,9 @@ class CfbWriter {
 
 }  // namespace
 
-void finishCfb(Buffer &file, std::u16string_view mainName, std::span<const CfbStream> others) {
-    CfbWriter(file).write(mainName, others);
+void finishCfb(Buffer &file, std::u16string_view mainName, std::span<const CfbStream> others,
+               size_t spliced) {
+    CfbWriter(file, spliced).write(mainName, others);
 }
 
 }  // namespace pondera::store

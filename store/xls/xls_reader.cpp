@@ -215,7 +215,7 @@ struct SheetParser {
         if (d.size() < 6) return;
         const uint16_t row = rd16(d.data()), first = rd16(d.data() + 2), end = rd16(d.data() + 4);
         if (end > first && end <= kMaxCols) {
-            if (row >= s.rows_.size()) s.rows_.resize(row + 1u);
+            s.growRows(row + 1u);
             s.rows_[row].reserve(end - first);
         }
     }

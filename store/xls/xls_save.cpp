@@ -14,18 +14,23 @@ namespace pondera::store {
 class XlsSaveJob final : public SaveJob {
   public:
     SaveReport write() override {
-        const Buffer bytes = book->build();
+        ByteWriter file = book->build(std::move(buffer));
+        const auto pieces = file.pieces();
+        // The carried sheets' bytes are written from the loaded stream: it stays while the
+        // snapshot's cells go at once.
+        const std::shared_ptr<const void> stream = book->backing_;
         owned.reset();
         SaveReport report;
         const FileIdentity before = fileIdentity(path);
         overSource =
             before.exists && haveSource && before.device == sourceDev && before.inode == sourceIno;
-        replaceAtomically(path, requested, bytes, [&] {
+        replaceAtomically(path, requested, pieces, [&] {
             // The original is kept beside only once the new file is safely written.
             if (overSource && keep) report.keptOriginal = keepBeside(path);
         });
         written = fileIdentity(path);
         done = true;
+        buffer = std::move(file.data);
         return report;
     }
 
@@ -40,6 +45,7 @@ class XlsSaveJob final : public SaveJob {
 
     bool done = false, overSource = false;
     FileIdentity written;
+    Buffer buffer;  // the workbook's spare buffer, lent to the writing and given back
 };
 
 void XlsWorkbook::prepareSave(SaveJob &prepared, const std::string &requested) {
@@ -50,6 +56,7 @@ void XlsWorkbook::prepareSave(SaveJob &prepared, const std::string &requested) {
     job.sourceDev = sourceDev_;
     job.sourceIno = sourceIno_;
     job.keep = needsKeeping();
+    job.buffer = std::move(spare_);
     for (const auto &s : sheets_)
         if (s->ours_) job.rewritten.push_back(s.get());
 }
@@ -64,6 +71,7 @@ std::unique_ptr<SaveJob> XlsWorkbook::snapshotSave(const std::string &requested)
 
 void XlsWorkbook::finishSave(SaveJob &saved) {
     auto &job = dynamic_cast<XlsSaveJob &>(saved);
+    if (spare_.capacity() < job.buffer.capacity()) spare_ = std::move(job.buffer);
     if (!job.done) return;
     if (job.overSource || !haveSource_ || job.path == sourcePath_) {
         if (job.written.exists) setSource(job.path, job.written);

@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
+#include <new>
 
 #include "base/error.h"
 #include "store/xls/packed_cell.h"
@@ -12,7 +14,7 @@ namespace pondera::store {
 
 namespace {
 
-auto findCol(const std::vector<PackedCell> &cells, uint8_t col) {
+auto findCol(const CellRow &cells, uint8_t col) {
     return std::lower_bound(cells.begin(), cells.end(), col,
                             [](const PackedCell &p, uint8_t v) { return p.col < v; });
 }
@@ -82,8 +84,45 @@ void XlsSheet::forEachCell(const CellVisitor &f) const {
         }
 }
 
+PackedCell *CellArena::allocate(size_t n) {
+    if (n == 0) n = 1;
+    if (n <= kMaxRowCells && free_[n]) {
+        PackedCell *cells = free_[n];
+        std::memcpy(&free_[n], cells, sizeof(PackedCell *));
+        return cells;
+    }
+    if (n > kMaxRowCells) throw std::bad_alloc();  // no row is that long
+    if (left_ < n) {
+        const size_t bytes =
+            blocks_.empty() ? size_t{48} << 10 : std::min(blocks_.back().bytes * 2, kLargeBlock);
+        void *block = bytes >= kLargeBlock ? allocateLarge(bytes) : ::operator new(bytes);
+        blocks_.push_back({static_cast<PackedCell *>(block), bytes});
+        next_ = blocks_.back().cells;
+        left_ = bytes / sizeof(PackedCell);
+    }
+    PackedCell *cells = next_;
+    next_ += n;
+    left_ -= n;
+    return cells;
+}
+
+CellArena::~CellArena() {
+    for (const Block &b : blocks_) {
+        if (b.bytes >= kLargeBlock)
+            freeLarge(b.cells, b.bytes);
+        else
+            ::operator delete(b.cells);
+    }
+}
+
+void CellArena::release(PackedCell *cells, size_t n) noexcept {
+    if (n == 0) n = 1;
+    std::memcpy(cells, &free_[n], sizeof(PackedCell *));
+    free_[n] = cells;
+}
+
 PackedCell &XlsSheet::slot(uint32_t row, uint8_t col) {
-    if (row >= rows_.size()) rows_.resize(row + 1);
+    growRows(row + 1);
     auto &cells = rows_[row];
     if (cells.empty() || cells.back().col < col) {
         cells.push_back({col, kBlankFmt, biff::kDefaultCellXf, 0, 0});
@@ -221,8 +260,13 @@ XlsSheet::XlsSheet(XlsWorkbook &book, const XlsSheet &from)
       rawOrigin_(from.rawOrigin_),
       rawSize_(from.rawSize_),
       rawSstRefs_(from.rawSstRefs_),
-      rows_(from.rows_),
-      carried_(from.carried_) {}
+      carried_(from.carried_) {
+    // The copy's rows live in an arena of its own, so the copy may go with another thread.
+    rows_.reserve(from.rows_.size());
+    const ArenaAllocator<PackedCell> mine(arena_);
+    for (const CellRow &r : from.rows_)
+        rows_.emplace_back(r.begin(), r.end(), mine);
+}
 
 std::unique_ptr<XlsWorkbook> XlsWorkbook::snapshot() const {
     auto copy = std::make_unique<XlsWorkbook>();

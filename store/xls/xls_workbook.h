@@ -35,6 +35,52 @@ struct PackedCell {
 };
 static_assert(sizeof(PackedCell) == 12);
 
+// The memory of one sheet's rows, cut from large blocks: reading a sheet of 100,000 rows costs a
+// few dozen allocations instead of one a row. A row never holds more than 256 cells (a column is
+// one byte), so what a row gives back is kept in a list for its exact size and handed to the next
+// row asking for that size, as a growing row asks for the sizes a shrunk or moved one had. Used
+// by one thread at a time, like the sheet.
+class CellArena {
+  public:
+    CellArena() = default;
+    CellArena(const CellArena &) = delete;
+    CellArena &operator=(const CellArena &) = delete;
+    ~CellArena();
+    PackedCell *allocate(size_t n);
+    void release(PackedCell *cells, size_t n) noexcept;
+
+  private:
+    static constexpr size_t kMaxRowCells = 256;
+    // Blocks double from a few thousand cells (a small sheet stays small) up to the size that
+    // comes in huge pages.
+    struct Block {
+        PackedCell *cells;
+        size_t bytes;
+    };
+    std::vector<Block> blocks_;
+    PackedCell *next_ = nullptr;
+    size_t left_ = 0;
+    PackedCell *free_[kMaxRowCells + 1] =
+        {};  // freed rows by size, linked through their first bytes
+};
+
+// Hands a sheet's rows their memory from the sheet's arena.
+template <typename T>
+struct ArenaAllocator {
+    using value_type = T;
+    std::shared_ptr<CellArena> arena;
+
+    explicit ArenaAllocator(std::shared_ptr<CellArena> a) : arena(std::move(a)) {}
+    template <typename U>
+    ArenaAllocator(const ArenaAllocator<U> &other) : arena(other.arena) {}
+    T *allocate(size_t n) { return arena->allocate(n); }
+    void deallocate(T *p, size_t n) noexcept { arena->release(p, n); }
+    friend bool operator==(const ArenaAllocator &a, const ArenaAllocator &b) {
+        return a.arena == b.arena;
+    }
+};
+using CellRow = std::vector<PackedCell, ArenaAllocator<PackedCell>>;
+
 class XlsSheet final : public Worksheet {
   public:
     XlsSheet(XlsWorkbook &book, std::string name) : book_(book), name_(std::move(name)) {}
@@ -56,6 +102,10 @@ class XlsSheet final : public Worksheet {
     friend struct BookWriter;
     // Stores a cell read from a file (0-based position), keeping rows sorted by column.
     PackedCell &slot(uint32_t row, uint8_t col);
+    // Makes rows_ at least count rows long, the new ones empty.
+    void growRows(size_t count) {
+        if (count > rows_.size()) rows_.resize(count, CellRow(ArenaAllocator<PackedCell>(arena_)));
+    }
     void erase(uint32_t row, uint8_t col);
     void takeOver();  // the program wrote here: the sheet is rewritten from now on
 
@@ -69,7 +119,9 @@ class XlsSheet final : public Worksheet {
     // The original substream (BOF to EOF) in the loaded stream, while the sheet is not ours.
     size_t rawOrigin_ = 0, rawSize_ = 0;
     uint32_t rawSstRefs_ = 0;  // LABELSST cells in raw_
-    std::vector<std::vector<PackedCell>> rows_;
+    std::shared_ptr<CellArena> arena_ =
+        std::make_shared<CellArena>();  // before rows_: outlives them
+    std::vector<CellRow> rows_;
     // Records kept through a rewrite (column widths, page set-up, header and footer), in order.
     std::vector<std::pair<uint16_t, std::vector<uint8_t>>> carried_;
 };
@@ -103,8 +155,12 @@ class XlsWorkbook final : public Workbook {
 
     // The whole file as saveAs writes it (exposed for tests and tools).
     std::vector<uint8_t> serialize() {
-        Buffer b = build();
-        return {b.begin(), b.end()};
+        const ByteWriter file = build();
+        std::vector<uint8_t> bytes;
+        bytes.reserve(file.size() + file.spliced);
+        for (const auto piece : file.pieces())
+            bytes.insert(bytes.end(), piece.begin(), piece.end());
+        return bytes;
     }
 
   private:
@@ -112,7 +168,10 @@ class XlsWorkbook final : public Workbook {
     friend struct SheetParser;
     friend struct BookWriter;
     friend class XlsSaveJob;
-    Buffer build();
+    // The file in the writer's buffer, with the bytes of carried sheets spliced in from the
+    // loaded stream (valid while this workbook, or a snapshot sharing it, lives). The buffer is
+    // built in spare's memory, so a save after a save touches no fresh pages.
+    ByteWriter build(Buffer spare = {});
     // Fills in what a save of this workbook to requested needs to know of it (xls_save.cpp).
     void prepareSave(SaveJob &job, const std::string &requested);
     uint32_t intern(const std::string &text);
@@ -144,6 +203,7 @@ class XlsWorkbook final : public Workbook {
     std::span<const uint8_t> stream_;
     std::vector<std::pair<std::u16string, std::vector<uint8_t>>> otherStreams_;
     uint16_t activeTab_ = 0;
+    Buffer spare_;  // the last save's buffer, for the next one (never copied by snapshot)
 
     bool haveSource_ = false;
     bool sourceLossy_ = false;  // OOXML source, or container parts that are not carried

@@ -14,6 +14,9 @@ namespace pondera::store {
 
 using namespace biff;
 
+// A carried sheet's bytes from this size on are spliced into the output, not copied.
+constexpr size_t kSpliceFrom = 64 * 1024;
+
 // Writes one sheet of ours: the sheet's settings, then its rows in blocks of 32 with their
 // cells and a DBCell each, as the Index record at the start points to them.
 struct SheetWriter {
@@ -155,7 +158,7 @@ struct SheetWriter {
         w.end(at);
     }
 
-    void putRowRecord(size_t r, const std::vector<PackedCell> &cells) {
+    void putRowRecord(size_t r, const CellRow &cells) {
         const size_t at = w.begin(kRow);
         w.u16(static_cast<uint16_t>(r));
         w.u16(cells.front().col);
@@ -189,7 +192,7 @@ struct SheetWriter {
         w.end(db);
     }
 
-    void encode(const std::vector<PackedCell> &cells) {
+    void encode(const CellRow &cells) {
         for (size_t i = 0; i < cells.size(); ++i) {
             const PackedCell &c = cells[i];
             double d = 0;
@@ -210,7 +213,7 @@ struct SheetWriter {
     }
 
     // Writes the RK cells from i on that stand side by side; returns the first cell after them.
-    size_t putRkRun(uint16_t row, const std::vector<PackedCell> &cells, size_t i) {
+    size_t putRkRun(uint16_t row, const CellRow &cells, size_t i) {
         size_t j = i + 1;
         while (j < cells.size() && enc[j].isRk && cells[j].col == cells[j - 1].col + 1)
             ++j;
@@ -230,7 +233,7 @@ struct SheetWriter {
         return j;
     }
 
-    void putRowCells(uint16_t row, const std::vector<PackedCell> &cells) {
+    void putRowCells(uint16_t row, const CellRow &cells) {
         encode(cells);
         for (size_t i = 0; i < cells.size();) {
             if (enc[i].isRk) {
@@ -276,9 +279,12 @@ struct BookWriter {
     uint32_t total = 0;            // text cells referring to the table
     std::vector<size_t> boundPatch;
 
-    explicit BookWriter(const XlsWorkbook &b) : book(b), boundPatch(b.sheets_.size()) {}
+    BookWriter(const XlsWorkbook &b, Buffer &&spare) : book(b), boundPatch(b.sheets_.size()) {
+        w.data = std::move(spare);
+        w.data.clear();
+    }
 
-    Buffer build() {
+    ByteWriter build() {
         if (book.sheets_.empty())
             throw Error(kErrFileAccess,
                         "Cannot save a workbook without sheets: a workbook needs at least one "
@@ -295,14 +301,17 @@ struct BookWriter {
         std::vector<CfbStream> others;
         for (const auto &[name, bytes] : book.otherStreams_)
             others.push_back({name, bytes});
-        finishCfb(w.data, u"Workbook", others);
-        return std::move(w.data);
+        finishCfb(w.data, u"Workbook", others, w.spliced);
+        return std::move(static_cast<ByteWriter &>(w));
     }
 
     void reserve() {
         size_t cells = 0;
         for (const auto &s : book.sheets_) {
-            cells += s->rawSize_;
+            if (!s->ours_) {
+                cells += std::min(s->rawSize_, kSpliceFrom);
+                continue;
+            }
             for (const auto &r : s->rows_)
                 cells += r.size() * 10;
         }
@@ -398,34 +407,42 @@ struct BookWriter {
             putCarried(s, pos);
     }
 
-    // Carried byte for byte; only the Index record's absolute positions move with it.
+    // Carried byte for byte; only the Index record's absolute positions move with it. The bytes
+    // up to the Index record are copied and patched, the rest (the cells) is spliced in from the
+    // loaded stream unless it is small.
     void putCarried(const XlsSheet &s, size_t pos) {
-        const size_t at = w.size();
-        w.bytes(book.raw(s));
+        const std::span<const uint8_t> raw = book.raw(s);
         const int64_t shift = static_cast<int64_t>(pos) - static_cast<int64_t>(s.rawOrigin_);
-        RecordCursor cur(std::span(w.data).subspan(at, s.rawSize_), 0);
+        RecordCursor cur(raw, 0);
         Record rec;
-        cur.next(rec);  // BOF
+        cur.next(rec);    // BOF
+        size_t head = 0;  // bytes before the end of the Index record, if any
         while (cur.next(rec)) {
             if (rec.id == kIndex && rec.data.size() >= 16) {
-                uint8_t *p = w.data.data() + at + rec.offset + 4;
-                auto move = [&](uint8_t *q) {
-                    if (uint32_t v = rd32(q)) wr32(q, static_cast<uint32_t>(v + shift));
-                };
-                move(p + 12);
-                for (size_t k = 16; k + 4 <= rec.data.size(); k += 4)
-                    move(p + k);
+                head = rec.offset + 4 + rec.data.size();
                 break;
             }
             if (rec.id == kBof || rec.id == kDimensions ||
                 recordKind(rec.id).role == SheetRole::Cell)
                 break;  // Index comes before any of these
         }
+        const size_t copied = raw.size() - head < kSpliceFrom ? raw.size() : head;
+        const size_t at = w.size();
+        w.bytes(raw.first(copied));
+        w.splice(raw.subspan(copied));
+        if (head == 0) return;
+        uint8_t *p = w.data.data() + at + rec.offset + 4;
+        auto move = [&](uint8_t *q) {
+            if (uint32_t v = rd32(q)) wr32(q, static_cast<uint32_t>(v + shift));
+        };
+        move(p + 12);
+        for (size_t k = 16; k + 4 <= rec.data.size(); k += 4)
+            move(p + k);
     }
 };
 
-Buffer XlsWorkbook::build() {
-    return BookWriter(*this).build();
+ByteWriter XlsWorkbook::build(Buffer spare) {
+    return BookWriter(*this, std::move(spare)).build();
 }
 
 }  // namespace pondera::store

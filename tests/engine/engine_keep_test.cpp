@@ -105,6 +105,50 @@ TEST_F(KeepForeign, EditingOurSheetCarriesTheOthersAndKeepsTheOriginalOnce) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("lo_foreign.orig-2.xls")));
 }
 
+// A large carried sheet goes from the loaded bytes into the file unchanged but for its Index
+// record, whose positions move with the sheet: after the shared strings grew in front of it,
+// every DBCell position still names a DBCell, and the file on disk is what serialize() gives.
+TEST(CarriedSheet, LargeSheetMovesWithItsIndex) {
+    XlsWorkbook made;
+    Worksheet &big = made.addSheet();
+    for (int r = 1; r <= 3000; ++r)
+        for (int c = 1; c <= 10; ++c)
+            big.setCell(r, c, CellValue::single(static_cast<float>(r) * 0.37f + c));
+    made.addSheet().setCell(1, 1, CellValue::str("small"));
+    const std::vector<uint8_t> file = made.serialize();
+
+    TempDir dir;
+    const std::string path = dir.file("carried.xls");
+    XlsWorkbook loaded;
+    loaded.loadCompoundFile(std::vector<uint8_t>(file));
+    loaded.sheetAt(1).setCell(2, 1, CellValue::str(std::string(5000, 'x')));
+    loaded.saveAs(path);
+    const std::vector<uint8_t> saved = test::readBytes(path);
+    EXPECT_EQ(saved, loaded.serialize());
+
+    const std::vector<uint8_t> stream = test::workbookStream(saved);
+    const test::SheetBytes before = test::sheetSubstreams(test::workbookStream(file))[0];
+    const test::SheetBytes after = test::sheetSubstreams(stream)[0];
+    ASSERT_GT(after.bytes.size(), 64u * 1024);
+    EXPECT_GT(after.offset, before.offset);
+    EXPECT_EQ(test::recordsWithoutIndex(after.bytes), test::recordsWithoutIndex(before.bytes));
+    biff::RecordCursor cur(stream, after.offset);
+    biff::Record rec;
+    while (cur.next(rec) && rec.id != biff::kIndex) {
+    }
+    ASSERT_EQ(rec.id, biff::kIndex);
+    ASSERT_GT(rec.data.size(), 16u);
+    for (size_t k = 16; k + 4 <= rec.data.size(); k += 4) {
+        const uint32_t at = rd32(rec.data.data() + k);
+        ASSERT_LT(at + 2u, stream.size());
+        EXPECT_EQ(rd16(stream.data() + at), biff::kDbCell) << "DBCell " << (k - 16) / 4;
+    }
+    XlsWorkbook reread;
+    reread.loadCompoundFile(std::vector<uint8_t>(saved));
+    EXPECT_EQ(reread.sheetAt(0).cell(3000, 10), loaded.sheetAt(0).cell(3000, 10));
+    EXPECT_EQ(reread.sheetAt(1).cell(2, 1), CellValue::str(std::string(5000, 'x')));
+}
+
 // A snapshot is the workbook whole: it serializes to the same bytes, for files with carried
 // sheets and kept records, an OOXML source, and a workbook whose sheets were all rewritten.
 TEST(Snapshot, SerializesLikeTheWorkbook) {

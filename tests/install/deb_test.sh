@@ -48,6 +48,7 @@ expected=(
     usr/share/doc/pondera2d/copyright
     usr/share/pondera2d/translations/pondera2d_en.qm
     usr/lib/pondera2d/libpondera2d-pose.so
+    usr/lib/pondera2d/libpondera2d-workbook-detect.so
 )
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("usr/share/icons/hicolor/${size}x${size}/apps/org.pondera2d.Pondera2D.png")

@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"folder missing",
                     {"export-csv", "%d/PONDERA2D_2010.xls", "%d/missing/out.csv"},
                     1,
-                    "error 75: Path/File access error: cannot write"},
+                    "error 76: Path not found: cannot write"},
         FailureCase{"no output named", {"export-csv", "%d/PONDERA2D_2010.xls"}, 2, "usage"}),
     [](const auto &info) { return "case" + std::to_string(info.index); });
 

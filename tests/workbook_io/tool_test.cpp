@@ -155,4 +155,46 @@ INSTANTIATE_TEST_SUITE_P(
                "error 7"}),
     [](const auto &info) { return std::string(info.param.label); });
 
+// What a command maps, read from the tool's own /proc/self/maps as it ends: OpenCV (and the
+// network's libraries behind it) only for detect, Qt for no command.
+struct MappedCase {
+    const char *label;
+    std::string args;  // %d is the temporary folder, holding book.xls
+    bool opencv;
+};
+
+void PrintTo(const MappedCase &c, std::ostream *os) {
+    *os << c.label;
+}
+
+class WorkbookToolMaps : public ::testing::TestWithParam<MappedCase> {};
+
+TEST_P(WorkbookToolMaps, OpenCvOnlyForDetectAndNoQt) {
+    TempDir dir;
+    ASSERT_EQ(tool("generate " + shellQuote(dir / "book.xls") + " --records 8").status, 0);
+    std::string args = GetParam().args;
+    for (size_t at; (at = args.find("%d")) != std::string::npos;)
+        args.replace(at, 2, dir.path().string());
+    // The sanitizer runtime wants to come first; the preloaded library uses none of it.
+    const RunResult r = runCommand(
+        "ASAN_OPTIONS=verify_asan_link_order=0 PONDERA_MAPS_OUT=" + shellQuote(dir / "maps") +
+        " LD_PRELOAD=" + shellQuote(PONDERA_MAPS_AT_EXIT) + " " +
+        shellQuote(PONDERA_WORKBOOK_TOOL) + " " + args);
+    const std::string maps = pondera::testing::readText(dir / "maps");
+    ASSERT_NE(maps.find("libstdc++"), std::string::npos) << r.err;  // the maps were written
+    EXPECT_EQ(maps.find("libopencv_core") != std::string::npos, GetParam().opencv) << maps;
+    EXPECT_EQ(maps.find("libQt6"), std::string::npos) << maps;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, WorkbookToolMaps,
+    ::testing::Values(MappedCase{"Version", "--version", false},
+                      MappedCase{"Dump", "dump %d/book.xls", false},
+                      MappedCase{"Copy", "copy %d/book.xls %d/copy.xls", false},
+                      MappedCase{"Generate", "generate %d/new.xls --records 4", false},
+                      MappedCase{"ExportCsv", "export-csv %d/book.xls %d/book.csv", false},
+                      // Loaded before the photo is looked at, so no network is needed here.
+                      MappedCase{"Detect", "detect %d/no-such-photo.jpg", true}),
+    [](const auto &info) { return std::string(info.param.label); });
+
 }  // namespace

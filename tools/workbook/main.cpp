@@ -24,11 +24,12 @@
 #include "base/error.h"
 #include "base/version.h"
 #include "model/BodyFacts.h"
-#include "report/CsvExport.h"
+#include "report/CsvText.h"
+#include "store/platform/files.h"
+#include "store/records/record_export.h"
 #include "store/xls/workbook_engine.h"
-#include "tools/workbook/detect.h"
+#include "tools/workbook/detect_module.h"
 #include "tools/workbook/generate.h"
-#include "tools/workbook/track.h"
 #include "tools/workbook/workbook_dump.h"
 
 namespace {
@@ -128,7 +129,7 @@ int run(const std::vector<std::string> &args) {
         if (options.photos.empty()) return usage("detect needs at least one photo");
         if (options.intoWorkbook.empty() != (options.sex < 0))
             return usage("--into and --sex go together");
-        return tool::detectLandmarks(options, std::cout, std::cerr);
+        return tool::runDetectModule(options, std::cout, std::cerr);
     }
     if (command == "track") {
         tool::TrackOptions options;
@@ -167,13 +168,15 @@ int run(const std::vector<std::string> &args) {
         if (options.toSeconds >= 0 && options.toSeconds < options.fromSeconds)
             return usage("--to lies before --from");
         options.sex = sex;
-        return tool::trackVideo(options, std::cout, std::cerr);
+        return tool::runTrackModule(options, std::cout, std::cerr);
     }
     if (command == "export-csv" && args.size() == 3) {
         // Reads the file as it is on disk: the program's lock is not taken and nothing is
         // written to the workbook, so this works while the program has it open.
         auto book = engine->open(args[1]);
-        report::exportCsv(QString::fromStdString(args[2]), store::readWorkbookRecords(*book));
+        const std::string csv = report::recordsCsvText(store::readWorkbookRecords(*book));
+        store::replaceAtomically(store::saveTarget(args[2]), args[2],
+                                 {reinterpret_cast<const uint8_t *>(csv.data()), csv.size()}, {});
         return 0;
     }
     return usage(command == "dump" || command == "copy" || command == "generate" ||
