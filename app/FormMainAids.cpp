@@ -16,13 +16,13 @@
 
 #include "app/FormMain.h"
 
-#include "app/Graphics.h"
 #include "app/LandmarkGuide.h"
 #include "app/ModuleMain.h"
 #include "app/PictureView.h"
 #include "app/StatusPanel.h"
 #include "model/Balance.h"
 #include "model/EnglishNames.h"
+#include "session/Graphics.h"
 
 namespace pondera {
 
@@ -182,11 +182,6 @@ void FormMain::buildAids() {
     guideTips_->Watch(status_->LandMarkText(), [this] { return curLandMarkNum_; });
 }
 
-int FormMain::placedCount() const {
-    // A press always gives z of at least 1 (the area's bottom row), so (0, 0) is never placed.
-    return CountPlaced(session_->LandMarks());
-}
-
 void FormMain::offerDemoCopy(bool fromMemo) {
     if (demoCopyAsked_ || !session_->IsShown() || !StatusPanel::IsDemoCode(session_->ShownCode()))
         return;
@@ -203,20 +198,8 @@ void FormMain::offerDemoCopy(bool fromMemo) {
 void FormMain::copyShownRecord(const QString *memo) {
     storeMemo();
     const int16_t landMark = curLandMarkNum_;
-    ClassEXCEL &store = session_->Store();
-    const ClassLANDMARK &landMarks = session_->LandMarks();
-    const int16_t sex = store.GetCurSex();
-    const std::string picture = store.GetCurPictureName();
-    const int16_t code = session_->AddRecord();
-    store.SetCurCode(code);
-    store.PutPictureName(picture);
-    store.PutSex(sex);
-    for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i) {
-        store.PutLandMarkX(i, landMarks.GetLandMarkX(i));
-        store.PutLandMarkZ(i, landMarks.GetLandMarkZ(i));
-    }
-    CurIDCode = code;
-    if (!setIdCodeText(code)) displayRecord();
+    CurIDCode = session_->CopyShownRecord();
+    displayRecord();
     // The change that led here goes on with the landmark it was made with.
     if (landMark != curLandMarkNum_) {
         OptionLandMark_[landMark]->setChecked(true);
@@ -295,11 +278,11 @@ void FormMain::buildEditMenus() {
 }
 
 void FormMain::pushEdit(QUndoCommand *step) {
-    if (applyingStep_) {
-        delete step;  // the values an undo or redo writes are that step's own
-        return;
-    }
+    // The stack takes the step only once its first redo has made the change; a change that
+    // failed leaves no step behind.
+    std::unique_ptr<QUndoCommand> owned(step);
     undo_->push(step);
+    owned.release();
 }
 
 void FormMain::undoRedo(bool redo) {
@@ -308,11 +291,6 @@ void FormMain::undoRedo(bool redo) {
         storeMemo();  // typing not yet stored is a step of its own, the first one undone
         if (redo ? !undo_->canRedo() : !undo_->canUndo()) return;
         dragging_ = false;
-        applyingStep_ = true;
-        struct Reset {
-            bool &flag;
-            ~Reset() { flag = false; }
-        } reset{applyingStep_};
         if (redo)
             undo_->redo();
         else
@@ -336,8 +314,7 @@ void FormMain::placementDone() {
 }
 
 LandMarkValue FormMain::landMarkValue(int16_t index) const {
-    const ClassLANDMARK &landMarks = session_->LandMarks();
-    return {index, landMarks.GetLandMarkX(index), landMarks.GetLandMarkZ(index)};
+    return session_->LandMark(index);
 }
 
 void FormMain::dragTo(float picX, float picY) {
@@ -348,9 +325,6 @@ void FormMain::dragTo(float picX, float picY) {
         if (!dragMoved_ && x == dragPress_.x && z == dragPress_.z) return;
         dragMoved_ = true;
         session_->MoveLandMark(n, x, z);
-        TextX_[n]->setText(QString::number(double(x), 'g', 7));
-        TextZ_[n]->setText(QString::number(double(z), 'g', 7));
-        RedrawPicture();
     });
 }
 
@@ -363,9 +337,7 @@ void FormMain::dragEnd() {
             // The record receives the place the drag ended at, once; with the press it is one
             // undo step.
             const LandMarkValue end = landMarkValue(dragPress_.index);
-            session_->PutLandMark(end.index, end.x, end.z);
-            RedrawPicture();
-            pushEdit(new SetLandMarksCommand(*this, SetLandMarksCommand::Kind::kDragEnd,
+            pushEdit(new SetLandMarksCommand(*session_, SetLandMarksCommand::Kind::kDragEnd,
                                              {dragPress_}, {end}));
         }
         placementDone();
@@ -379,9 +351,8 @@ void FormMain::nudge(int dx, int dz) {
         const LandMarkValue before = landMarkValue(curLandMarkNum_);
         const LandMarkValue after{before.index, before.x + static_cast<float>(dx),
                                   before.z + static_cast<float>(dz)};
-        ApplyLandMarks({after});
-        pushEdit(
-            new SetLandMarksCommand(*this, SetLandMarksCommand::Kind::kNudge, {before}, {after}));
+        pushEdit(new SetLandMarksCommand(*session_, SetLandMarksCommand::Kind::kNudge, {before},
+                                         {after}));
     });
 }
 
@@ -392,38 +363,8 @@ void FormMain::SetAllLandMarks(const std::array<LandMarkValue, 22> &values) {
         std::array<LandMarkValue, 22> before{};
         for (int16_t i = 0; i < kLandMarks; ++i)
             before[static_cast<size_t>(i)] = landMarkValue(i);
-        ApplyLandMarks({values.begin(), values.end()});
-        pushEdit(SetLandMarksCommand::AllLandMarks(*this, before, values));
+        pushEdit(SetLandMarksCommand::AllLandMarks(*session_, before, values));
     });
-}
-
-void FormMain::ApplyLandMarks(const std::vector<LandMarkValue> &values) {
-    for (const LandMarkValue &value : values) {
-        session_->PutLandMark(value.index, value.x, value.z);
-        TextX_[value.index]->setText(QString::number(double(value.x), 'g', 7));
-        TextZ_[value.index]->setText(QString::number(double(value.z), 'g', 7));
-    }
-    RedrawPicture();
-}
-
-void FormMain::ApplySex(int16_t sex) {
-    setSexButtons(sex);
-    session_->SetSex(sex);
-    RedrawPicture();
-}
-
-void FormMain::ApplyPictureName(const std::string &name) {
-    TextPICTURENAME_->setText(QString::fromStdString(session_->StorePictureName(name)));
-    displayRecord();
-}
-
-void FormMain::ApplyMemo(const std::string &memo) {
-    session_->StoreMemo(session_->ShownCode(), memo);
-    fillingMemo_ = true;
-    TextMEMO_->setPlainText(QString::fromStdString(memo));
-    fillingMemo_ = false;
-    memoDirty_ = false;
-    memoCode_ = session_->ShownCode();
 }
 
 // ---------------------------------------------------------------------------------------------

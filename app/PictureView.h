@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/ViewTransform.h"
+#include "session/ViewTransform.h"
 
 namespace pondera {
 

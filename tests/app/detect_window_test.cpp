@@ -14,6 +14,7 @@
 #include "app/ModuleMain.h"
 #include "app/PictureView.h"
 #include "pose/ModelLocation.h"
+#include "tests/app/window_test_support.h"
 
 using namespace pondera;
 
@@ -53,16 +54,16 @@ class DetectWindowTest : public QObject {
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
 
         // Every landmark is in the record as its row shows it, in the 641 x 481 area's frame.
-        ClassEXCEL *store = form_->Excel();
+        const report::RecordData stored = pondera::test::shownStored(*form_);
         for (int16_t i = 0; i < 22; ++i) {
             QCOMPARE(form_->TextX(i)->text(),
-                     QString::number(double(store->GetLandMarkX(i)), 'g', 7));
+                     QString::number(double(stored.landmarks[i].x), 'g', 7));
             QCOMPARE(form_->TextZ(i)->text(),
-                     QString::number(double(store->GetLandMarkZ(i)), 'g', 7));
+                     QString::number(double(stored.landmarks[i].z), 'g', 7));
         }
         // The right shoulder, placed by hand at picture (48, 162).
-        QVERIFY(std::abs(store->GetLandMarkX(4) - 48) < 12);
-        QVERIFY(std::abs(store->GetLandMarkZ(4) - (481 - 162)) < 12);
+        QVERIFY(std::abs(stored.landmarks[4].x - 48) < 12);
+        QVERIFY(std::abs(stored.landmarks[4].z - (481 - 162)) < 12);
         QVERIFY(!form_->TextCOGX()->text().isEmpty());
 
         // Derived landmarks are marked in their rows and on the picture until the user places them.
@@ -76,7 +77,7 @@ class DetectWindowTest : public QObject {
         form_->Picture1_MouseDown(1, 0, 80, 80);
         QVERIFY(!form_->NeedsCheck(0));
         QCOMPARE(form_->TextLandMark(0)->text(), QString("頭頂"));
-        QCOMPARE(store->GetLandMarkZ(0), 481.0f - 80);
+        QCOMPARE(pondera::test::shownStored(*form_).landmarks[0].z, 481.0f - 80);
     }
 
     void aPhotoWithoutAPersonChangesNothing() {
@@ -105,8 +106,8 @@ class DetectWindowTest : public QObject {
         form_->Picture1_MouseDown(1, 0, 10, 20);
         QTRY_VERIFY_WITH_TIMEOUT(!form_->Detection()->Busy(), kWaitMs);
         QTRY_VERIFY_WITH_TIMEOUT(form_->TextX(4)->text() != "0", kWaitMs);
-        QCOMPARE(form_->Excel()->GetLandMarkX(5), 10.0f);
-        QCOMPARE(form_->Excel()->GetLandMarkZ(5), 481.0f - 20);
+        QCOMPARE(pondera::test::shownStored(*form_).landmarks[5].x, 10.0f);
+        QCOMPARE(pondera::test::shownStored(*form_).landmarks[5].z, 481.0f - 20);
         QVERIFY(!form_->NeedsCheck(5));
     }
 

@@ -22,6 +22,7 @@
 #include "model/demo_landmarks.h"
 #include "report/AnnotatedPicture.h"
 #include "report/ResultTexts.h"
+#include "tests/app/window_test_support.h"
 
 using namespace pondera;
 
@@ -168,9 +169,9 @@ class ResultsWindowTest : public QObject {
             QCOMPARE(pdfPages(nextSave_), 1);
         }
         // The workbook is only read: the shown record and its landmark stay current.
-        QCOMPARE(form_->Excel()->GetCurCode(), int16_t(3));
+        QCOMPARE(form_->Session()->ShownCode(), int16_t(3));
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(120, 230));
-        QCOMPARE(form_->Excel()->GetLandMarkX(0), 120.0f);
+        QCOMPARE(pondera::test::shownStored(*form_).landmarks[0].x, 120.0f);
     }
 
     void failedOrCancelledExportsSayWhatHappened() {
@@ -188,7 +189,7 @@ class ResultsWindowTest : public QObject {
         QVERIFY(!QFile::exists(nextSave_));
         // The window goes on as before.
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(100, 200));
-        QCOMPARE(form_->Excel()->GetLandMarkZ(0), 281.0f);
+        QCOMPARE(pondera::test::shownStored(*form_).landmarks[0].z, 281.0f);
     }
 
     void printGoesThroughThePrintDialog() {
@@ -212,11 +213,11 @@ class ResultsWindowTest : public QObject {
     int areaHeight() const { return report::areaHeightFor(form_->Picture1()->Picture().size()); }
     report::RecordData shownRecord() const {
         report::RecordData r;
-        r.code = form_->Excel()->GetCurCode();
-        r.sex = form_->Excel()->GetCurSex();
+        r.code = form_->Session()->ShownCode();
+        r.sex = pondera::test::shownStored(*form_).sex;
         for (int16_t i = 0; i < 22; ++i)
-            r.landmarks[size_t(i)] = {form_->LandMark()->GetLandMarkX(i),
-                                      form_->LandMark()->GetLandMarkZ(i)};
+            r.landmarks[size_t(i)] = {form_->Session()->LandMarks().GetLandMarkX(i),
+                                      form_->Session()->LandMarks().GetLandMarkZ(i)};
         return r;
     }
     FormMainHooks hooks() {

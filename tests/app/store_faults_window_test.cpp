@@ -17,6 +17,7 @@
 #include "app/ModuleMain.h"
 #include "app/PictureView.h"
 #include "store/xls/workbook_engine.h"
+#include "tests/app/window_test_support.h"
 
 using namespace pondera;
 
@@ -101,7 +102,7 @@ class StoreFaultsWindowTest : public QObject {
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(150, 250));
         QVERIFY2(anyContains(messages_, "エラー番号 75"), qPrintable(messages_.join('|')));
         QVERIFY(anyContains(messages_, "まだ保存されていません"));
-        QVERIFY(form_->Excel()->HasUncommittedChanges());
+        QVERIFY(form_->Session()->HasUncommittedChanges());
         // The next command tries again and says so again.
         messages_.clear();
         form_->OptionLandMark_Click(2);
@@ -114,7 +115,7 @@ class StoreFaultsWindowTest : public QObject {
         QCOMPARE(asked_.size(), 1);
         QVERIFY(asked_[0].startsWith("エラー番号 75"));
         QVERIFY(!anyContains(messages_ + asked_, "変更は失われず"));
-        QVERIFY(form_->Excel() != nullptr);
+        QVERIFY(form_->Session() != nullptr);
 
         // The user frees space and retries: everything reaches the workbook.
         onAsk_ = [&full] {
@@ -123,7 +124,7 @@ class StoreFaultsWindowTest : public QObject {
         };
         form_->close();
         QCOMPARE(asked_.size(), 2);
-        QCOMPARE(form_->Excel(), nullptr);
+        QCOMPARE(form_->Session(), nullptr);
         QCOMPARE(fileCell("LANDMARK", 7, 4).number, 150.0);
         QCOMPARE(fileCell("LANDMARK", 7, 2).number, 100.0);
     }
@@ -140,13 +141,13 @@ class StoreFaultsWindowTest : public QObject {
             QVERIFY(asked_.isEmpty());
             QCOMPARE(messages_.size(), 1);
             QVERIFY2(messages_[0].contains("変更は失われず"), qPrintable(messages_[0]));
-            QCOMPARE(form_->Excel(), nullptr);
+            QCOMPARE(form_->Session(), nullptr);
         }
         form_.reset();
         QVERIFY(QFileInfo::exists(kJournal));
         start();
-        QCOMPARE(form_->Excel()->GetCodeMaxNum(), int16_t(4));
-        QCOMPARE(form_->Excel()->GetLandMarkX(0), 100.0f);
+        QCOMPARE(form_->Session()->NewestCode(), int16_t(4));
+        QCOMPARE(pondera::test::shownStored(*form_).landmarks[0].x, 100.0f);
     }
 
     // A pause after a change brings the workbook file up to date while the window goes on; the
@@ -180,7 +181,7 @@ class StoreFaultsWindowTest : public QObject {
         QVERIFY(fileCell("LANDMARK", 7, 2).isEmpty());  // the previous file stays
         full->lift();
         form_->close();
-        QCOMPARE(form_->Excel(), nullptr);
+        QCOMPARE(form_->Session(), nullptr);
         QCOMPARE(messages_.size(), 1);
         QCOMPARE(fileCell("LANDMARK", 7, 2).number, 130.0);
     }
@@ -204,7 +205,7 @@ class StoreFaultsWindowTest : public QObject {
         QCOMPARE(messages_.size(), cut ? 1 : 0);
         if (cut) QVERIFY2(messages_[0].startsWith("エラー番号 5"), qPrintable(messages_[0]));
         form_->close();
-        QCOMPARE(form_->Excel(), nullptr);
+        QCOMPARE(form_->Session(), nullptr);
         QCOMPARE(QString::fromStdString(fileCell("ID", 6, 4).text), typed.left(kept));
     }
 

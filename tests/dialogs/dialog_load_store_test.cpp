@@ -15,6 +15,7 @@
 #include "dialogs/DialogLoad.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
+#include "session/StoreListSource.h"
 #include "store/records/ClassEXCEL.h"
 
 using namespace pondera;
@@ -60,13 +61,15 @@ class DialogLoadStoreTest : public QObject {
                                 QStringLiteral("3 1 ") + demo + QStringLiteral("demo003.bmp")};
         int16_t cur = 0;
         {
-            DialogLoad dialog(store, cur);
+            StoreListSource source(store);
+            DialogLoad dialog(source, cur);
             QCOMPARE(Entries(dialog), first);
             QCOMPARE(store.GetCurCode(), int16_t{3});
         }
         store.SetCurCode(1);
         QCOMPARE(store.AddCode(), int16_t{4});
-        DialogLoad dialog(store, cur);
+        StoreListSource source(store);
+        DialogLoad dialog(source, cur);
         QCOMPARE(Entries(dialog), first + QStringList{QStringLiteral("4 0 ")});
         QCOMPARE(store.GetCurCode(), int16_t{4});
         QCOMPARE(cur, int16_t{0});
@@ -82,7 +85,7 @@ class DialogLoadStoreTest : public QObject {
         form_->Load_Click();
         QCOMPARE(CurIDCode, int16_t{2});
         QCOMPARE(form_->TextIDCode()->text(), QStringLiteral("ID Code : 2"));
-        QCOMPARE(form_->Excel()->GetCurCode(), int16_t{2});
+        QCOMPARE(form_->Session()->ShownCode(), int16_t{2});
         QVERIFY(messages_.isEmpty());
     }
 
@@ -127,7 +130,7 @@ class DialogLoadStoreTest : public QObject {
         QCOMPARE(CurIDCode, int16_t{1});
         QCOMPARE(form_->TextIDCode()->text(), QStringLiteral("ID Code : 1"));
         // The dialog moved the store through every code; it is back on the record shown.
-        QCOMPARE(form_->Excel()->GetCurCode(), int16_t{1});
+        QCOMPARE(form_->Session()->ShownCode(), int16_t{1});
         QCOMPARE(form_->CurLandMarkNum(), int16_t{5});
         QCOMPARE(form_->TextX(0)->text(), x0);
         QVERIFY(messages_.isEmpty());

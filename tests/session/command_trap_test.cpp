@@ -5,8 +5,8 @@
 #include <new>
 #include <vector>
 
-#include "app/CommandTrap.h"
 #include "model/error.h"
+#include "session/CommandTrap.h"
 
 using namespace pondera;
 
