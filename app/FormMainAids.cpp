@@ -44,73 +44,6 @@ const QColor kMidColour(0, 170, 80);
 const QColor kHalo(255, 255, 255, 200);
 const QColor kCentreDot(128, 0, 128);
 
-// Watches the picture area: pointer position for the status bar, moves with a button held and
-// the release (a drag of the current landmark), and the arrow keys (nudges; with Ctrl they are
-// left to the view, which pans). Positions are picture pixels through the view's transform, as
-// a press gives them.
-class PictureWatch : public QObject {
-  public:
-    PictureWatch(PictureView *picture, StatusPanel *status,
-                 std::function<std::pair<float, float>(float, float)> toModel,
-                 std::function<void(float, float)> drag, std::function<void()> release,
-                 std::function<bool(QKeyEvent *)> key)
-        : QObject(picture),
-          picture_(picture),
-          status_(status),
-          toModel_(std::move(toModel)),
-          drag_(std::move(drag)),
-          release_(std::move(release)),
-          key_(std::move(key)) {
-        // The view tracks the pointer (its magnifier) and takes the focus from a click.
-        picture->installEventFilter(this);
-        picture->viewport()->installEventFilter(this);
-    }
-
-  protected:
-    bool eventFilter(QObject *watched, QEvent *event) override {
-        switch (event->type()) {
-            case QEvent::MouseMove: {
-                const auto *mouse = static_cast<QMouseEvent *>(event);
-                const ViewTransform t =
-                    picture_->Transform(picture_->viewport()->devicePixelRatioF());
-                const long px = t.PictureX(mouse->position().x());
-                const long py = t.PictureY(mouse->position().y());
-                const Frame area = picture_->Area();
-                const bool inside = px >= 0 && py >= 0 && px < area.width && py < area.height;
-                if (inside) {
-                    const auto [x, z] = toModel_(float(px), float(py));
-                    status_->SetPointer(QPointF(x, z));
-                } else {
-                    status_->SetPointer(std::nullopt);
-                }
-                if (mouse->buttons() == Qt::NoButton)
-                    release_();  // a release another window took ends the drag as well
-                else if (inside)
-                    drag_(float(px), float(py));
-                return false;
-            }
-            case QEvent::MouseButtonRelease:
-                if (static_cast<QMouseEvent *>(event)->buttons() == Qt::NoButton) release_();
-                return false;
-            case QEvent::Leave:
-                status_->SetPointer(std::nullopt);
-                return false;
-            case QEvent::KeyPress:
-                return watched == picture_ && key_(static_cast<QKeyEvent *>(event));
-            default:
-                return false;
-        }
-    }
-
-  private:
-    PictureView *picture_;
-    StatusPanel *status_;
-    std::function<std::pair<float, float>(float, float)> toModel_;
-    std::function<void(float, float)> drag_;
-    std::function<void()> release_;
-    std::function<bool(QKeyEvent *)> key_;
-};
-
 // A press on a landmark's name or value boxes selects that landmark, as its option button does.
 class RowPress : public QObject {
   public:
@@ -140,29 +73,18 @@ class RowPress : public QObject {
 void FormMain::buildAids() {
     status_ = new StatusPanel(this);
     connect(status_, &StatusPanel::newRecordRequested, this, [this] { New_Click(); });
-    new PictureWatch(
-        Picture1_, status_, [this](float x, float y) { return session_->ToModel(x, y); },
-        [this](float x, float y) { dragTo(x, y); }, [this] { dragEnd(); },
-        [this](QKeyEvent *key) {
-            if (key->modifiers() & Qt::ControlModifier) return false;  // the view pans
-            const int step = key->modifiers() & Qt::ShiftModifier ? 10 : 1;
-            switch (key->key()) {
-                case Qt::Key_Left:
-                    nudge(-step, 0);
-                    return true;
-                case Qt::Key_Right:
-                    nudge(step, 0);
-                    return true;
-                case Qt::Key_Up:
-                    nudge(0, step);
-                    return true;
-                case Qt::Key_Down:
-                    nudge(0, -step);
-                    return true;
-                default:
-                    return false;
-            }
-        });
+    Picture1_->SetNudgeKeys(true);
+    connect(Picture1_, &PictureView::dragTo, this, &FormMain::dragTo);
+    connect(Picture1_, &PictureView::released, this, &FormMain::dragEnd);
+    connect(Picture1_, &PictureView::nudged, this, &FormMain::nudge);
+    connect(Picture1_, &PictureView::pointerOver, this, [this](std::optional<QPoint> pixel) {
+        if (!pixel || !session_) {
+            status_->SetPointer(std::nullopt);
+            return;
+        }
+        const auto [x, z] = session_->ToModel(float(pixel->x()), float(pixel->y()));
+        status_->SetPointer(QPointF(x, z));
+    });
 
     auto *rows = new RowPress(this, [this](int16_t index) { chooseLandMark(index); });
     for (int n = 0; n < kLandMarks; ++n)
