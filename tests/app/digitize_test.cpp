@@ -23,7 +23,7 @@
 #include "model/EnglishNames.h"
 #include "model/demo_landmarks.h"
 #include "store/xls/workbook_engine.h"
-#include "tests/app/window_test_support.h"
+#include "tests/app/window_fixture.h"
 
 using namespace pondera;
 
@@ -84,7 +84,7 @@ void dragMove(QWidget *picture, QPoint at) {
 
 }  // namespace
 
-class DigitizeTest : public QObject {
+class DigitizeTest : public QObject, private pondera::test::WindowFixture {
     Q_OBJECT
   private slots:
     void initTestCase() {
@@ -94,32 +94,10 @@ class DigitizeTest : public QObject {
     }
     void init() {
         QSettings(QStringLiteral("Pondera2D"), QStringLiteral("pondera2d")).clear();
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        QVERIFY(QDir::setCurrent(dir_->path()));
-        questions_.clear();
-        messages_.clear();
-        answer_ = false;
-        CurIDCode = -1;
-        FormMainHooks h;
-        h.message = [this](const QString &text) { messages_ << text; };
-        h.chooseFile = [this](QWidget *) { return nextFile_; };
-        h.runDialog = [](QDialog &dialog) { return int(dialog.result()); };
-        h.ask = [this](const QString &text) {
-            questions_ << text;
-            return answer_;
-        };
-        form_ = std::make_unique<FormMain>(h);
-        QVERIFY(form_->IsLoaded());
-        form_->ShowNotices();
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        setUpWindow();
+        startShown();
     }
-    void cleanup() {
-        form_.reset();
-        QDir::setCurrent(QDir::tempPath());
-        dir_.reset();
-    }
+    void cleanup() { tearDownWindow(); }
 
     void demoCopyOffer_data() {
         QTest::addColumn<bool>("yes");
@@ -308,12 +286,11 @@ class DigitizeTest : public QObject {
         const QPoint press(100, 80), end(250, 190);
         QTest::mousePress(view->viewport(), Qt::LeftButton, {}, press);
         const float height = view->ScaleHeight();
-        QCOMPARE(pondera::test::shownStored(*form_).landmarks[0].x, float(t.PictureX(press.x())));
+        QCOMPARE(stored().landmarks[0].x, float(t.PictureX(press.x())));
         dragMove(view->viewport(), end);
         QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, end);
-        QCOMPARE(pondera::test::shownStored(*form_).landmarks[0].x, float(t.PictureX(end.x())));
-        QCOMPARE(pondera::test::shownStored(*form_).landmarks[0].z,
-                 height - float(t.PictureY(end.y())));
+        QCOMPARE(stored().landmarks[0].x, float(t.PictureX(end.x())));
+        QCOMPARE(stored().landmarks[0].z, height - float(t.PictureY(end.y())));
         QCOMPARE(form_->Status()->PointerText()->text(),
                  QStringLiteral("x %1  z %2")
                      .arg(t.PictureX(end.x()))
@@ -438,8 +415,8 @@ class DigitizeTest : public QObject {
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(6, 6));
         QCOMPARE(form_->CurLandMarkNum(), on ? int16_t{0} : int16_t{20});
         QCOMPARE(form_->OptionLandMark(form_->CurLandMarkNum())->isChecked(), true);
-        QCOMPARE(pondera::test::shownStored(*form_).landmarks[20].x, on ? 5.0f : 6.0f);
-        QCOMPARE(pondera::test::shownStored(*form_).landmarks[21].x, on ? 6.0f : 0.0f);
+        QCOMPARE(stored().landmarks[20].x, on ? 5.0f : 6.0f);
+        QCOMPARE(stored().landmarks[21].x, on ? 6.0f : 0.0f);
         form_.reset();
         CurIDCode = -1;
         FormMain again;
@@ -504,12 +481,6 @@ class DigitizeTest : public QObject {
 
   private:
     QTemporaryDir settingsDir_;
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<FormMain> form_;
-    QStringList questions_;
-    QStringList messages_;
-    QString nextFile_;
-    bool answer_ = false;
 };
 
 QTEST_MAIN(DigitizeTest)

@@ -17,7 +17,7 @@
 #include "app/ModuleMain.h"
 #include "app/PictureView.h"
 #include "store/xls/workbook_engine.h"
-#include "tests/app/window_test_support.h"
+#include "tests/app/window_fixture.h"
 
 using namespace pondera;
 
@@ -70,23 +70,15 @@ bool anyContains(const QStringList &texts, const QString &part) {
 
 }  // namespace
 
-class StoreFaultsWindowTest : public QObject {
+class StoreFaultsWindowTest : public QObject, private pondera::test::WindowFixture {
     Q_OBJECT
   private slots:
     void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        QVERIFY(QDir::setCurrent(dir_->path()));
-        messages_.clear();
+        setUpWindow();
         asked_.clear();
         onAsk_ = nullptr;
-        dialogAction_ = nullptr;
     }
-    void cleanup() {
-        form_.reset();
-        QDir::setCurrent(QDir::tempPath());
-        dir_.reset();
-    }
+    void cleanup() { tearDownWindow(); }
 
     // The journal cannot grow: the click is said not to be saved yet, it is retried at the next
     // command, and the window does not close while it is only in memory.
@@ -147,7 +139,7 @@ class StoreFaultsWindowTest : public QObject {
         QVERIFY(QFileInfo::exists(kJournal));
         start();
         QCOMPARE(form_->Session()->NewestCode(), int16_t(4));
-        QCOMPARE(pondera::test::shownStored(*form_).landmarks[0].x, 100.0f);
+        QCOMPARE(stored().landmarks[0].x, 100.0f);
     }
 
     // A pause after a change brings the workbook file up to date while the window goes on; the
@@ -294,27 +286,15 @@ class StoreFaultsWindowTest : public QObject {
     }
 
   private:
-    FormMainHooks hooks() {
-        FormMainHooks h;
-        h.message = [this](const QString &text) { messages_ << text; };
+    // Editing a demonstration record offers a copy of it; these tests decline. Retry is
+    // answered by onAsk_.
+    FormMainHooks hooks() override {
+        FormMainHooks h = WindowFixture::hooks();
         h.askRetry = [this](const QString &text) {
             asked_ << text;
             return onAsk_ ? onAsk_() : false;
         };
-        // Editing a demonstration record offers a copy of it; these tests decline.
-        h.ask = [](const QString &) { return false; };
-        h.runDialog = [this](QDialog &dialog) {
-            if (dialogAction_) dialogAction_(dialog);
-            return int(dialog.result());
-        };
         return h;
-    }
-    void start() {
-        form_.reset();
-        CurIDCode = -1;
-        form_ = std::make_unique<FormMain>(hooks());
-        QVERIFY(form_->IsLoaded());
-        form_->ShowNotices();
     }
     // Starts and adds a record; from then on files grow only as far as the journal needs, so
     // the workbook no longer fits. Null when that limit cannot be set.
@@ -333,12 +313,8 @@ class StoreFaultsWindowTest : public QObject {
         QVERIFY(messages_.isEmpty());
     }
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<FormMain> form_;
-    QStringList messages_;
     QStringList asked_;
     std::function<bool()> onAsk_;
-    std::function<void(QDialog &)> dialogAction_;
 };
 
 QTEST_MAIN(StoreFaultsWindowTest)

@@ -17,6 +17,7 @@
 #include "model/ClassSEGMENT.h"
 #include "session/StoreListSource.h"
 #include "store/records/ClassEXCEL.h"
+#include "tests/app/window_fixture.h"
 
 using namespace pondera;
 
@@ -34,21 +35,14 @@ void SelectRow(DialogLoad &dialog, int row) {
 
 }  // namespace
 
-class DialogLoadStoreTest : public QObject {
+class DialogLoadStoreTest : public QObject, private pondera::test::WindowFixture {
     Q_OBJECT
   private slots:
     void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        QVERIFY(QDir::setCurrent(dir_->path()));
-        dialogAction_ = nullptr;
-        messages_.clear();
+        setUpWindow();
+        loadAction_ = nullptr;
     }
-    void cleanup() {
-        form_.reset();
-        QDir::setCurrent(QDir::tempPath());
-        dir_.reset();
-    }
+    void cleanup() { tearDownWindow(); }
 
     void firstStartThenNew() {
         ClassLANDMARK landMark;
@@ -78,7 +72,7 @@ class DialogLoadStoreTest : public QObject {
 
     void loadCommandShowsTheChoice() {
         start();
-        dialogAction_ = [](DialogLoad &dialog) {
+        loadAction_ = [](DialogLoad &dialog) {
             SelectRow(dialog, 2);
             QTest::mouseClick(dialog.OKButton(), Qt::LeftButton);
         };
@@ -103,7 +97,7 @@ class DialogLoadStoreTest : public QObject {
         form_->Load_Click();  // closed untouched: record 4 stays
         QCOMPARE(CurIDCode, int16_t{4});
         QCOMPARE(form_->TextIDCode()->text(), QStringLiteral("ID Code : 4"));
-        dialogAction_ = [](DialogLoad &dialog) {
+        loadAction_ = [](DialogLoad &dialog) {
             SelectRow(dialog, 1);
             QTest::mouseClick(dialog.OKButton(), Qt::LeftButton);
         };
@@ -112,7 +106,7 @@ class DialogLoadStoreTest : public QObject {
         form_->OptionLandMark_Click(5);
         const QString x0 = form_->TextX(0)->text();
 
-        dialogAction_ = [how](DialogLoad &dialog) {
+        loadAction_ = [how](DialogLoad &dialog) {
             if (how == QLatin1String("cancel")) {
                 SelectRow(dialog, 3);
                 QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
@@ -137,30 +131,25 @@ class DialogLoadStoreTest : public QObject {
     }
 
   private:
-    void start() {
-        form_.reset();
-        CurIDCode = -1;
-        FormMainHooks hooks;
-        hooks.message = [this](const QString &text) { messages_ << text; };
-        hooks.chooseFile = [](QWidget *) { return QString(); };
-        hooks.runDialog = [this](QDialog &dialog) {
+    FormMainHooks hooks() override {
+        FormMainHooks h = WindowFixture::hooks();
+        h.runDialog = [this](QDialog &dialog) {
             // The dialog is opened as the user sees it, then acted on.
             dialog.show();
-            if (auto *load = qobject_cast<DialogLoad *>(&dialog); load && dialogAction_)
-                dialogAction_(*load);
+            if (auto *load = qobject_cast<DialogLoad *>(&dialog); load && loadAction_)
+                loadAction_(*load);
             else
                 dialog.reject();
             return dialog.result();
         };
-        form_ = std::make_unique<FormMain>(hooks);
-        QVERIFY(form_->IsLoaded());
+        return h;
+    }
+    void start() {
+        WindowFixture::start();
         messages_.clear();
     }
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<FormMain> form_;
-    QStringList messages_;
-    std::function<void(DialogLoad &)> dialogAction_;
+    std::function<void(DialogLoad &)> loadAction_;
 };
 
 QTEST_MAIN(DialogLoadStoreTest)
