@@ -289,7 +289,8 @@ void FormMain::storeMemo() {
         return;
     }
     const std::string before = session_->ShownData().memo;
-    if (before != after) pushEdit(new SetMemoCommand(*session_, before, after));
+    if (before != after)
+        pushEdit(new SetTextCommand(*session_, SetTextCommand::Field::kMemo, before, after));
 }
 
 void FormMain::TextIDCode_Change() {
@@ -518,7 +519,8 @@ void FormMain::Load_Picture_Click() {
         if (before == after)
             session_->StorePictureName(after);
         else
-            pushEdit(new SetPictureNameCommand(*session_, before, after));
+            pushEdit(
+                new SetTextCommand(*session_, SetTextCommand::Field::kPictureName, before, after));
         // A record with no landmark placed yet gets the network's suggestion at once.
         const ClassLANDMARK &marks = session_->LandMarks();
         bool unplaced = true;

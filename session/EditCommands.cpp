@@ -62,31 +62,27 @@ void SetSexCommand::redo() {
     session_.SetSex(after_);
 }
 
-SetPictureNameCommand::SetPictureNameCommand(RecordSession &session, std::string before,
-                                             std::string after)
-    : EditCommand(session, caption("画像の変更")),
+SetTextCommand::SetTextCommand(RecordSession &session, Field field, std::string before,
+                               std::string after)
+    : EditCommand(session,
+                  field == Field::kPictureName ? caption("画像の変更") : caption("メモの変更")),
+      field_(field),
       before_(std::move(before)),
       after_(std::move(after)) {}
 
-void SetPictureNameCommand::undo() {
-    session_.StorePictureName(before_);
+void SetTextCommand::undo() {
+    put(before_);
 }
 
-void SetPictureNameCommand::redo() {
-    session_.StorePictureName(after_);
+void SetTextCommand::redo() {
+    put(after_);
 }
 
-SetMemoCommand::SetMemoCommand(RecordSession &session, std::string before, std::string after)
-    : EditCommand(session, caption("メモの変更")),
-      before_(std::move(before)),
-      after_(std::move(after)) {}
-
-void SetMemoCommand::undo() {
-    session_.StoreMemo(session_.ShownCode(), before_);
-}
-
-void SetMemoCommand::redo() {
-    session_.StoreMemo(session_.ShownCode(), after_);
+void SetTextCommand::put(const std::string &text) {
+    if (field_ == Field::kPictureName)
+        session_.StorePictureName(text);
+    else
+        session_.StoreMemo(session_.ShownCode(), text);
 }
 
 }  // namespace pondera

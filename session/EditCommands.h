@@ -61,23 +61,17 @@ class SetSexCommand : public EditCommand {
     int16_t before_, after_;
 };
 
-class SetPictureNameCommand : public EditCommand {
+// A text of the record shown, its picture name or its memo, from one value to another.
+class SetTextCommand : public EditCommand {
   public:
-    SetPictureNameCommand(RecordSession &session, std::string before, std::string after);
+    enum class Field { kPictureName, kMemo };
+    SetTextCommand(RecordSession &session, Field field, std::string before, std::string after);
     void undo() override;
     void redo() override;
 
   private:
-    std::string before_, after_;
-};
-
-class SetMemoCommand : public EditCommand {
-  public:
-    SetMemoCommand(RecordSession &session, std::string before, std::string after);
-    void undo() override;
-    void redo() override;
-
-  private:
+    void put(const std::string &text);
+    Field field_;
     std::string before_, after_;
 };
 

@@ -239,7 +239,7 @@ TEST_F(RecordSessionTest, UndoStepsMakeTheirChangeOnTheSession) {
                                        {{2, 30, 40}}));
     EXPECT_EQ(stack.count(), 1);  // a drag's end joins its press
     stack.push(new SetSexCommand(s, 0, 1));
-    stack.push(new SetMemoCommand(s, "NEW", "jump"));
+    stack.push(new SetTextCommand(s, SetTextCommand::Field::kMemo, "NEW", "jump"));
     EXPECT_EQ(s.StoredRecord(4).sex, 1);
     EXPECT_EQ(s.StoredRecord(4).memo, "jump");
     stack.undo();
