@@ -337,7 +337,13 @@ void FormMain::sessionChanged(unsigned what) {
 
 void FormMain::showPicture(const QString &name, QStringList &problems) {
     try {
-        Picture1_->SetPicture(pictures_.Load(name));
+        bool incomplete = false;
+        Picture1_->SetPicture(pictures_.Load(name, &incomplete));
+        if (incomplete)
+            problems << tr("エラー番号 %1\n画像ファイル %2 は途中で切れているため、読み込めた"
+                           "部分だけを表示します。")
+                            .arg(kErrFileAccess)
+                            .arg(name);
     } catch (const Error &e) {
         Picture1_->SetPicture(QImage());
         // A folder that no longer exists (a record from another computer) shows the record
@@ -395,7 +401,15 @@ void FormMain::showRecord(int16_t code) {
                         .arg(code)
                         .arg(cells.join(QStringLiteral(", ")));
     }
-    if (!record.sexDrawable)
+    if (record.sexCellText)
+        problems << tr("エラー番号 %1\n記録 %2 の性別のセル (シート ID の C%3) には数値でない"
+                       "「%4」が入っているため、性別なしで表示します。性別を選ぶとセルはその値で"
+                       "書き直されます。")
+                        .arg(kErrTypeMismatch)
+                        .arg(code)
+                        .arg(code + 3)
+                        .arg(QString::fromStdString(*record.sexCellText));
+    else if (!record.sexDrawable)
         problems << tr("エラー番号 %1\n記録 %2 の性別の値 %3 は 0 (Male) でも 1 "
                        "(Female) でもありません。性別を選ぶまで重心は描かれず、"
                        "記録されません。")

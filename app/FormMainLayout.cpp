@@ -132,11 +132,27 @@ void FormMain::connectControls() {
         box->installEventFilter(this);
 }
 
+namespace {
+
+// The keys a text box edits with (paste, copy, cut, undo, redo, select all): while a box has the
+// focus they are its own, whatever menu shares them.
+bool isEditingKey(const QKeyEvent *key) {
+    for (const QKeySequence::StandardKey k :
+         {QKeySequence::Paste, QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Undo,
+          QKeySequence::Redo, QKeySequence::SelectAll})
+        if (key->matches(k)) return true;
+    return false;
+}
+
+}  // namespace
+
 bool FormMain::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() == QEvent::ShortcutOverride) {
-        // Text boxes claim keys such as Ctrl+V for themselves; the menu shortcuts of this window
-        // come first wherever the focus is, so leave the key to the shortcut map.
+        // Text boxes claim keys such as Ctrl+N for themselves; the menu shortcuts of this window
+        // come first wherever the focus is, so leave the key to the shortcut map. Only the keys
+        // the box edits with stay the box's.
         const auto *key = static_cast<QKeyEvent *>(event);
+        if (isEditingKey(key)) return QMainWindow::eventFilter(watched, event);
         const QKeySequence pressed(key->keyCombination());
         for (const QAction *action : shortcutActions_) {
             if (action->shortcuts().contains(pressed)) {

@@ -8,6 +8,7 @@
 #include <QImageReader>
 #include <array>
 
+#include "app/PictureChecks.h"
 #include "model/error.h"
 
 namespace pondera {
@@ -54,7 +55,7 @@ qint64 PictureLimitPixels() {
     return std::min(kMaxPixels, available / (2 * kBytesPerPixel));
 }
 
-QImage LoadPicture(const QString &name) {
+QImage LoadPicture(const QString &name, bool *incomplete) {
     if (name.isEmpty()) return {};
     const QFileInfo info(name);
     if (!info.absoluteDir().exists())
@@ -68,7 +69,11 @@ QImage LoadPicture(const QString &name) {
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     const qint64 limit = PictureLimitPixels();
-    const QSize size = reader.size();
+    QSize size = reader.size();
+    if (!size.isValid()) {
+        QFile head(name);
+        if (head.open(QIODevice::ReadOnly)) size = BitmapHeaderSize(head.read(64));
+    }
     if (size.isValid() && qint64(size.width()) * size.height() > limit)
         throw Error(kErrOutOfMemory, "Picture too large: " + name.toStdString() + " has " +
                                          std::to_string(size.width()) + " x " +
@@ -77,10 +82,16 @@ QImage LoadPicture(const QString &name) {
                                          " megapixels this computer can hold");
     // Qt refuses pictures above 256 MB by default; the limit above is the one that counts.
     QImageReader::setAllocationLimit(static_cast<int>(limit * kBytesPerPixel / (1024 * 1024)) + 64);
+    const QByteArray format = reader.format();  // the reader forgets it once it has read
     QImage picture = reader.read();
     if (picture.isNull())
         throw Error(kErrFileAccess, "Cannot read picture " + name.toStdString() + ": " +
                                         reader.errorString().toStdString());
+    if (incomplete) {
+        QFile file(name);
+        *incomplete =
+            format == "jpeg" && file.open(QIODevice::ReadOnly) && !JpegIsComplete(file.readAll());
+    }
     return picture;
 }
 
@@ -106,14 +117,18 @@ std::unique_ptr<QFileDialog> MakePictureFileDialog(QWidget *owner, const QString
     return dialog;
 }
 
-QImage PictureCache::Load(const QString &name) {
+QImage PictureCache::Load(const QString &name, bool *incomplete) {
+    if (incomplete) *incomplete = false;
     if (name.isEmpty()) return {};
     const QFileInfo info(name);
     if (!picture_.isNull() && name == name_ && info.isFile() && info.size() == size_ &&
-        info.lastModified() == modified_)
+        info.lastModified() == modified_) {
+        if (incomplete) *incomplete = incomplete_;
         return picture_;
+    }
     picture_ = QImage();  // the old picture's memory is free before the new one is decoded
-    QImage picture = LoadPicture(name);
+    QImage picture = LoadPicture(name, &incomplete_);
+    if (incomplete) *incomplete = incomplete_;
     name_ = name;
     size_ = info.size();
     modified_ = info.lastModified();

@@ -16,8 +16,10 @@ inline constexpr char kPathSeparator = '/';
 
 // Loads a picture file for the picture area, upright as its EXIF orientation says. An empty name
 // is an empty picture; a folder that does not exist is error 76; a missing file or one that is
-// not a picture error 75; a picture too large to hold error 7. Raises pondera::Error.
-QImage LoadPicture(const QString &name);
+// not a picture error 75; a picture too large to hold error 7. Raises pondera::Error. A picture
+// that decodes only in part (a JPEG cut short) is returned as far as it goes, and incomplete,
+// when given, is set.
+QImage LoadPicture(const QString &name, bool *incomplete = nullptr);
 
 // The most pixels a picture may have to be decoded, from the memory this machine has free.
 qint64 PictureLimitPixels();
@@ -31,13 +33,14 @@ std::unique_ptr<QFileDialog> MakePictureFileDialog(QWidget *owner, const QString
 class PictureCache {
   public:
     // LoadPicture, or the picture decoded before when the file has not changed since.
-    QImage Load(const QString &name);
+    QImage Load(const QString &name, bool *incomplete = nullptr);
 
   private:
     QString name_;
     QDateTime modified_;
     qint64 size_ = -1;
     QImage picture_;
+    bool incomplete_ = false;
 };
 
 // Writes the two demonstration photographs as DEMO/demo001.bmp and DEMO/demo003.bmp under the

@@ -23,8 +23,11 @@ constexpr const char *kShapes[] = {
     QT_TRANSLATE_NOOP("pondera::StoreTexts",
                       "前回の終了時に保存されていなかった操作 %1 件を復元しました（記録 %2）。"),
     QT_TRANSLATE_NOOP("pondera::StoreTexts",
-                      "ワークブック「%1」は存在しないファイルを指すリンクだったため、リンクを新しい"
-                      "ワークブックで置き換えました。"),
+                      "ワークブック「%1」は存在しないファイル「%2」を指すリンクだったため、リンクを"
+                      "新しいワークブックで置き換えました。"),
+    QT_TRANSLATE_NOOP("pondera::StoreTexts",
+                      "記録 %1 のメモは %2 文字あり、一つのセルに収まる %3 文字までを表示して"
+                      "います。メモを変更すると、その長さで保存されます。"),
     QT_TRANSLATE_NOOP(
         "pondera::StoreTexts",
         "変更を守るジャーナル「%1」が削除されていたため、ここまでの変更をワークブックに"

@@ -46,12 +46,18 @@ float RecordSession::readCell(int16_t landMark, bool isX, std::vector<std::strin
 }
 
 ShownRecord RecordSession::Show(int16_t code) {
-    objExcel->SetCurCode(code);
+    ShownRecord record;
+    try {
+        objExcel->SetCurCode(code);
+    } catch (const Error &e) {
+        // The rest of the record is read; only the sex is missing.
+        if (e.number() != kErrTypeMismatch && e.number() != kErrOverflow) throw;
+        record.sexCellText = objExcel->GetCurSexText();
+    }
     shownCode_ = code;
     shown_ = false;
     written_.fill(std::nullopt);
 
-    ShownRecord record;
     record.code = code;
     record.sex = objExcel->GetCurSex();
     record.memo = objExcel->GetCurMemo();
@@ -79,10 +85,18 @@ ShownRecord RecordSession::Show(int16_t code) {
     return record;
 }
 
+void RecordSession::Select(int16_t code) {
+    try {
+        objExcel->SetCurCode(code);
+    } catch (const Error &e) {
+        if (e.number() != kErrTypeMismatch && e.number() != kErrOverflow) throw;
+    }
+}
+
 void RecordSession::Reselect() {
     if (!shown_) return;
     try {
-        if (objExcel->GetCurCode() != shownCode_) objExcel->SetCurCode(shownCode_);
+        if (objExcel->GetCurCode() != shownCode_) Select(shownCode_);
     } catch (const std::exception &) {
         shown_ = false;
     }
@@ -159,9 +173,9 @@ void RecordSession::StoreMemo(int16_t code, const std::string &text) {
     if (current == code) {
         objExcel->PutMemo(text);
     } else {
-        objExcel->SetCurCode(code);
+        Select(code);
         objExcel->PutMemo(text);
-        objExcel->SetCurCode(current);
+        Select(current);
     }
     if (!shown_ || code != shownCode_) return;
     data_.memo = text;
@@ -179,7 +193,7 @@ int16_t RecordSession::AddRecord() {
 int16_t RecordSession::CopyShownRecord() {
     requireShown("copy");
     const int16_t code = objExcel->AddCode();
-    objExcel->SetCurCode(code);
+    Select(code);
     objExcel->PutPictureName(data_.pictureName);
     objExcel->PutSex(data_.sex);
     for (int16_t i = objLandMark->GetLandMarkMinNum(); i <= objLandMark->GetLandMarkMaxNum(); ++i) {
@@ -219,7 +233,7 @@ report::RecordData RecordSession::StoredRecord(int16_t code) {
     const int16_t current = objExcel->GetCurCode();
     report::RecordData r;
     try {
-        objExcel->SetCurCode(code);
+        Select(code);
         r.code = code;
         r.pictureName = objExcel->GetCurPictureName();
         r.sex = objExcel->GetCurSex();
@@ -229,10 +243,10 @@ report::RecordData RecordSession::StoredRecord(int16_t code) {
             r.landmarks[static_cast<size_t>(i)] = {objExcel->GetLandMarkX(i),
                                                    objExcel->GetLandMarkZ(i)};
     } catch (...) {
-        objExcel->SetCurCode(current);
+        Select(current);
         throw;
     }
-    objExcel->SetCurCode(current);
+    Select(current);
     return r;
 }
 

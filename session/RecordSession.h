@@ -43,6 +43,9 @@ struct ShownRecord {
     // Landmark cells holding something other than a number, read as 0 ("顎 X").
     std::vector<std::string> badCells;
     bool sexDrawable = true;
+    // The sex cell's content when it holds no sex number (text typed over it); the record is
+    // shown with no sex until the user chooses one, which repairs the cell.
+    std::optional<std::string> sexCellText;
 };
 
 // The work behind the main window, without a widget: the landmark set, the segment model and the
@@ -88,6 +91,9 @@ class RecordSession : public QObject {
     // Points the store at the record shown again after a command failed half-way (the record
     // list moves the store's current record). Refuses edits when that record is gone.
     void Reselect();
+    // Makes code the store's current record. A sex cell holding no sex number does not stop it:
+    // Show tells the user about that cell.
+    void Select(int16_t code);
 
     void SetArea(AreaSize area) { area_ = area; }
     AreaSize Area() const { return area_; }

@@ -221,6 +221,18 @@ The changes could not be saved to the record file. Quitting now loses the change
         <source>メモは %1 文字までです。超えた部分は入力されませんでした。</source>
         <translation>A memo holds at most %1 characters. The rest was not entered.</translation>
     </message>
+    <message>
+        <source>エラー番号 %1
+画像ファイル %2 は途中で切れているため、読み込めた部分だけを表示します。</source>
+        <translation>Error number %1
+The picture file %2 is cut short (incomplete), so only the part that could be read is shown.</translation>
+    </message>
+    <message>
+        <source>エラー番号 %1
+記録 %2 の性別のセル (シート ID の C%3) には数値でない「%4」が入っているため、性別なしで表示します。性別を選ぶとセルはその値で書き直されます。</source>
+        <translation>Error number %1
+The sex cell of record %2 (sheet ID, C%3) holds &quot;%4&quot;, which is no number, so the record is shown without a sex. Choosing a sex writes it into the cell.</translation>
+    </message>
 </context>
 <context>
     <name>pondera::Information</name>
@@ -819,10 +831,6 @@ Start Pondera2D in a folder you can write to, for example:
         <translation>Restored %1 action(s) that had not been saved when the program last ended (records %2).</translation>
     </message>
     <message>
-        <source>ワークブック「%1」は存在しないファイルを指すリンクだったため、リンクを新しいワークブックで置き換えました。</source>
-        <translation>The workbook &quot;%1&quot; was a link to a file that does not exist, so the link was replaced by a new workbook.</translation>
-    </message>
-    <message>
         <source>変更を守るジャーナル「%1」が削除されていたため、ここまでの変更をワークブックに保存し、ジャーナルを作り直しました。</source>
         <translation>The journal &quot;%1&quot; that guards the changes had been deleted, so the changes so far were saved to the workbook and the journal was made again.</translation>
     </message>
@@ -833,6 +841,14 @@ Start Pondera2D in a folder you can write to, for example:
     <message>
         <source>ワークブック「%1」を自動で保存できませんでした。保存は後でもう一度試みます。理由: %2</source>
         <translation>The workbook &quot;%1&quot; could not be saved automatically. The save will be tried again later. Reason: %2</translation>
+    </message>
+    <message>
+        <source>ワークブック「%1」は存在しないファイル「%2」を指すリンクだったため、リンクを新しいワークブックで置き換えました。</source>
+        <translation>The workbook &quot;%1&quot; was a link to &quot;%2&quot;, a file that does not exist, so the link was replaced by a new workbook.</translation>
+    </message>
+    <message>
+        <source>記録 %1 のメモは %2 文字あり、一つのセルに収まる %3 文字までを表示しています。メモを変更すると、その長さで保存されます。</source>
+        <translation>The memo of record %1 has %2 characters; the first %3, what one cell holds, are shown. Changing the memo stores it at that length.</translation>
     </message>
 </context>
 </TS>

@@ -171,6 +171,19 @@ FileKind fileKind(const std::string &path) {
     return kindOfMode(st.st_mode);
 }
 
+std::string linkTarget(const std::string &path) {
+    std::string target(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0) return {};
+        if (static_cast<size_t>(n) < target.size()) {
+            target.resize(static_cast<size_t>(n));
+            return target;
+        }
+        target.resize(target.size() * 2);
+    }
+}
+
 FileKind targetKind(const std::string &path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return FileKind::Missing;

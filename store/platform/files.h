@@ -30,6 +30,8 @@ enum class FileKind { Missing, Regular, Directory, Symlink, Other };
 FileKind fileKind(const std::string &path);
 // The kind of what path names after following symbolic links (Missing for a dangling link).
 FileKind targetKind(const std::string &path);
+// What the symbolic link at path holds, as written in it; empty when path is no link.
+std::string linkTarget(const std::string &path);
 
 // The error number for a failed system call: path not found for a missing file or folder,
 // a file access error for everything else; and the system's sentence for it.

@@ -14,8 +14,7 @@ using store::layout::kSheetCOGS;
 using store::layout::kSheetID;
 using store::layout::kSheetLANDMARK;
 constexpr const char *kFullText = "データがいっぱいです。";
-// What one cell holds: 32,767 characters (UTF-16 units).
-constexpr size_t kMaxMemoLength = 32767;
+using store::layout::kMaxMemoLength;
 
 // The columns of point i in 16-bit arithmetic, as the record store computes them (an overflow
 // raises error 6).
@@ -27,6 +26,12 @@ int16_t pointZ(int16_t i) {
 }
 
 }  // namespace
+
+std::string ClassEXCEL::Impl::memoCutNotice(int32_t code, size_t length) {
+    return "記録 " + std::to_string(code) + " のメモは " + std::to_string(length) +
+           " 文字あり、一つのセルに収まる " + std::to_string(kMaxMemoLength) +
+           " 文字までを表示しています。メモを変更すると、その長さで保存されます。";
+}
 
 ClassEXCEL::ClassEXCEL(const ClassLANDMARK &landMark, const ClassSEGMENT &segment)
     : ClassEXCEL(landMark, segment, Options{}) {}

@@ -38,7 +38,12 @@ class ClassEXCEL {
     int16_t GetNewExlFileFlag() const;
     int16_t GetCodeMinNum();
     int16_t GetCodeMaxNum();
+    // Makes intValue the current record and reads its picture name, memo and sex. A sex cell
+    // that holds no 16-bit number (text typed over it) raises error 13 (6 for a number out of
+    // range) after the rest is read: the record is current all the same, GetCurSex gives
+    // kNoSex and GetCurSexText what the cell holds; PutSex repairs the cell.
     int16_t SetCurCode(int16_t intValue);
+    static constexpr int16_t kNoSex = -1;
     int16_t GetCurCode() const;
     std::string GetCurPictureName() const;
     int16_t GetCurSex() const;

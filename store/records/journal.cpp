@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include <zlib.h>
+
 #include "store/xls/bytes.h"
 
 namespace pondera::store {
@@ -89,8 +91,58 @@ JournalContents decodeJournal(std::string_view bytes) {
         result.entries.push_back(std::move(e));
         pos += 8 + length;
     }
+    result.goodLength = pos;
     result.tornTail = pos < bytes.size();
     return result;
+}
+
+std::string encodeSavedFile(const SavedFile &file) {
+    std::string out;
+    put64(out, file.identity.device);
+    put64(out, file.identity.inode);
+    put64(out, file.identity.size);
+    put64(out, static_cast<uint64_t>(file.identity.mtimeNs));
+    put32(out, file.checksum);
+    return out;
+}
+
+std::optional<SavedFile> decodeSavedFile(std::string_view text) {
+    if (text.size() != 4 * 8 + 4) return std::nullopt;
+    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+    SavedFile file;
+    file.identity.exists = true;
+    file.identity.device = rd64(p);
+    file.identity.inode = rd64(p + 8);
+    file.identity.size = rd64(p + 16);
+    file.identity.mtimeNs = static_cast<int64_t>(rd64(p + 24));
+    file.checksum = rd32(p + 32);
+    return file;
+}
+
+std::optional<SavedFile> describeFile(const std::string &path) {
+    InputFile in(path);
+    if (in.error() != 0 || !in.isRegular()) return std::nullopt;
+    SavedFile file;
+    file.identity = in.identity();
+    // zlib's CRC-32: the content check reads the whole workbook, at start and after each
+    // background save, so it uses the fast one.
+    uLong crc = ::crc32(0L, Z_NULL, 0);
+    std::vector<uint8_t> buffer(1 << 20);
+    uint64_t total = 0;
+    for (;;) {
+        const size_t n = in.read(buffer.data(), buffer.size());
+        if (n == 0) break;
+        crc = ::crc32(crc, buffer.data(), static_cast<uInt>(n));
+        total += n;
+    }
+    if (in.error() != 0 || total != file.identity.size) return std::nullopt;
+    file.checksum = static_cast<uint32_t>(crc);
+    return file;
+}
+
+bool holdsSavedFile(const std::string &path, const SavedFile &saved) {
+    const std::optional<SavedFile> now = describeFile(path);
+    return now && now->identity.size == saved.identity.size && now->checksum == saved.checksum;
 }
 
 }  // namespace pondera::store

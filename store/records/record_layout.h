@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -30,6 +31,8 @@ inline constexpr int32_t kColSex = 3;
 inline constexpr int32_t kColMemo = 4;
 inline constexpr int32_t kColBodyX = 5;
 inline constexpr int32_t kColBodyZ = 6;
+// What one cell holds, and so the longest memo: 32,767 characters (UTF-16 units).
+inline constexpr size_t kMaxMemoLength = 32767;
 inline constexpr const char *kIdHeaders[5] = {"Code", "Picture Name", "性別(0:男／1:女)", "Memo",
                                               "Center of Gravity of Body"};
 inline constexpr const char *kCodeHeader = "Code";

@@ -66,7 +66,10 @@ void ClassEXCEL::Impl::writeLockFile() {
     try {
         store::writeSmallFile(lockFilePath, lockFileContent);
     } catch (const Error &) {
-        lockFileContent.clear();  // only a courtesy to other programs; not worth failing
+        // Only a courtesy to other programs; not worth failing. What the failed write left
+        // (empty or cut short: a full disk) would tell them the lock is damaged, so it goes.
+        lockFileContent.clear();
+        store::removeFile(lockFilePath);
     }
 }
 
@@ -81,10 +84,9 @@ void ClassEXCEL::Impl::OpenExlFile() {
     NewExlFileFlag = 0;
     if (store::fileKind(ExlFileName) == store::FileKind::Symlink &&
         store::targetKind(ExlFileName) == store::FileKind::Missing)
-        notices.push_back(
-            "ワークブック「" + ExlFileName +
-            "」は存在しないファイルを指すリンクだったため、リンクを新しいワークブックで"
-            "置き換えました。");
+        notices.push_back("ワークブック「" + ExlFileName + "」は存在しないファイル「" +
+                          store::linkTarget(ExlFileName) +
+                          "」を指すリンクだったため、リンクを新しいワークブックで置き換えました。");
     known = store::fileIdentity(ExlFileName);
     try {
         ExlBook = engine->open(ExlFileName);
@@ -125,12 +127,30 @@ void ClassEXCEL::Impl::bindSheet(uint8_t index) {
 // Counts what the user did: the commands (Commits that carried changes), and the records they
 // touched. Entries after the last command mark belong to a command whose Commit was cut short;
 // they are applied and counted as one more. Commands a save has already put into the workbook
-// (the last saved mark says how many) are neither applied again nor counted.
-void ClassEXCEL::Impl::replay(const std::string &bytes) {
-    const store::JournalContents contents = store::decodeJournal(bytes);
+// (the last saved mark says how many) are neither applied again nor counted, as long as the file
+// on disk holds what that save wrote. Any other file gets every command: one put in its place
+// by someone else is kept beside first (it is what they wanted there), while one a later save of
+// ours may have written before a crash took its mark (a saving mark follows the saved one) is
+// simply brought up to date.
+void ClassEXCEL::Impl::replay(const store::JournalContents &contents) {
     int32_t saved = 0;
-    for (const store::JournalEntry &e : contents.entries)
-        if (e.sheet == store::kSavedMark) saved = e.row;
+    bool marked = false, savingAfter = false;
+    std::optional<store::SavedFile> savedFile;
+    for (const store::JournalEntry &e : contents.entries) {
+        if (e.sheet == store::kSavedMark) {
+            saved = e.row;
+            marked = true;
+            savedFile = store::decodeSavedFile(e.value.text);
+            savingAfter = false;
+        } else if (e.sheet == store::kSavingMark) {
+            savingAfter = true;
+        }
+    }
+    if (marked && !(savedFile && store::holdsSavedFile(ExlFileName, *savedFile))) {
+        saved = 0;
+        // Not the file the mark names (a mark from before marks named files says nothing).
+        if (savedFile && !savingAfter && NewExlFileFlag == 0) keepChanged();
+    }
     std::set<int32_t> codes;
     int commands = 0, seen = 0;
     bool open = false;
@@ -158,6 +178,29 @@ void ClassEXCEL::Impl::replay(const std::string &bytes) {
         list += (list.empty() ? "" : ", ") + std::to_string(code);
     notices.push_back("前回の終了時に保存されていなかった操作 " + std::to_string(recovered) +
                       " 件を復元しました" + (list.empty() ? "" : "（記録 " + list + "）") + "。");
+}
+
+// Appends a saving mark at offset `at` of the journal before a save may replace the workbook.
+// Without it a crash between the save and its saved mark would make our own new file look like
+// one put there by someone else. It is only a hint: when it cannot be written the save goes on.
+void ClassEXCEL::Impl::markSaving(uint64_t at) {
+    std::string mark;
+    store::encodeJournalEntry({store::kSavingMark, journalCommands, 0, CellValue::empty()}, mark);
+    try {
+        journal.writeDurable(at, mark);
+        if (at == journalSize) journalSize += mark.size();
+    } catch (const Error &) {
+    }
+}
+
+// A saved mark for the workbook file as it is now, holding the journal's first `commands`
+// commands; empty when the file cannot be read back (the mark would name nothing).
+std::string ClassEXCEL::Impl::savedMark(int commands) {
+    std::string mark;
+    if (const std::optional<store::SavedFile> file = store::describeFile(ExlFileName))
+        store::encodeJournalEntry(
+            {store::kSavedMark, commands, 0, CellValue::str(store::encodeSavedFile(*file))}, mark);
+    return mark;
 }
 
 void ClassEXCEL::Impl::SetupSheetID() {
@@ -241,7 +284,7 @@ void ClassEXCEL::Impl::start(const std::string &dir) {
     // With the lock held no save of ours is running: a temporary file the engine left
     // (a save killed half-way, as large as the workbook) is a leftover.
     engine->removeInterruptedSaves(ExlFileName);
-    const std::string leftover = journal.readAll();
+    const store::JournalContents leftover = store::decodeJournal(journal.readAll());
     writeLockFile();
     OpenExlFile();
     bindSheet(kSheetID);
@@ -251,10 +294,13 @@ void ClassEXCEL::Impl::start(const std::string &dir) {
     SetupSheetID();
     SetupSheetCOGS();
     SetupSheetLANDMARK();
+    if (!leftover.entries.empty()) markSaving(leftover.goodLength);
     save();
-    // Everything replayed is in the file now; start a fresh journal.
-    journal.reset(std::string(store::kJournalMagic));
-    journalSize = store::kJournalMagic.size();
+    // Everything replayed is in the file now; start a fresh journal, its saved mark naming the
+    // file this start wrote.
+    const std::string fresh = std::string(store::kJournalMagic) + savedMark(0);
+    journal.reset(fresh);
+    journalSize = fresh.size();
     journalCommands = 0;
     savedChanges = changes;
     started = true;
@@ -323,6 +369,7 @@ bool ClassEXCEL::Impl::saveInBackground(std::function<void()> done) {
     save->changes = changes;
     save->journalCommands = journalCommands;
     save->done = std::move(done);
+    if (journal.isOpen()) markSaving(journalSize);
     records::BackgroundSave &running = *save;
     background = std::move(save);
     running.thread = std::thread(runBackgroundSave, std::ref(*this), std::ref(running));
@@ -336,6 +383,7 @@ void ClassEXCEL::Impl::runBackgroundSave(Impl &self, records::BackgroundSave &sa
         if (now.exists && !(now == save.known)) save.keptChanged = self.keepChangedCopy();
         save.report = save.job->write();
         save.written = store::fileIdentity(self.ExlFileName);
+        save.file = store::describeFile(self.ExlFileName);
     } catch (const std::exception &e) {
         save.error = e.what();
         if (save.error.empty()) save.error = "?";
@@ -369,9 +417,10 @@ void ClassEXCEL::Impl::finishBackgroundSave() {
         notices.push_back(keptOriginalNotice(ExlFileName, save->report.keptOriginal));
     known = save->written;
     savedChanges = std::max(savedChanges, save->changes);
-    if (save->journalCommands == 0 || !journal.isOpen()) return;
+    if (!journal.isOpen() || !save->file) return;
     std::string mark;
-    store::encodeJournalEntry({store::kSavedMark, save->journalCommands, 0, CellValue::empty()},
+    store::encodeJournalEntry({store::kSavedMark, save->journalCommands, 0,
+                               CellValue::str(store::encodeSavedFile(*save->file))},
                               mark);
     try {
         journal.writeDurable(journalSize, mark);
@@ -388,8 +437,9 @@ void ClassEXCEL::Impl::recreateJournal() {
     journal.close();
     if (!journal.open(journalPath))
         throw Error(kErrFileAccess, "The journal " + journalPath + " is held by another program");
-    journal.reset(std::string(store::kJournalMagic));
-    journalSize = store::kJournalMagic.size();
+    const std::string fresh = std::string(store::kJournalMagic) + savedMark(0);
+    journal.reset(fresh);
+    journalSize = fresh.size();
     journalCommands = 0;
     pending.clear();
     notices.push_back("変更を守るジャーナル「" + journalPath +
@@ -438,6 +488,7 @@ void ClassEXCEL::Impl::close() {
     if (closed) return;
     commit();
     const size_t before = notices.size();
+    if (journal.isOpen()) markSaving(journalSize);
     save();
     persistNotices(before);
     journal.removeAndClose();

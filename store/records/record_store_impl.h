@@ -6,8 +6,13 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
+#include <cmath>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +26,7 @@
 #include "store/records/record_layout.h"
 #include "store/records/record_paths.h"
 #include "store/records/record_values.h"
+#include "store/xls/bytes.h"
 
 namespace pondera {
 
@@ -38,6 +44,21 @@ inline bool isEmptyCode(const store::CellValue &v) {
     return v.isEmpty() || (v.kind == store::CellValue::Kind::Text && v.text.empty());
 }
 
+// Whether writing value over a cell holding old changes what the program reads back: numbers
+// by their value at the width value has (the file keeps a single as the shortest number that
+// reads back as that single, so 262.99 is what 262.98999f comes back as), everything else
+// exactly.
+inline bool sameValue(const store::CellValue &old, const store::CellValue &value) {
+    if (!old.isNumber() || !value.isNumber()) return old == value;
+    if (value.kind == store::CellValue::Kind::Single) {
+        // A number beyond what a single holds (typed by hand) is no single at all.
+        if (!(std::abs(old.number) <= std::numeric_limits<float>::max())) return false;
+        return std::bit_cast<uint32_t>(static_cast<float>(old.number)) ==
+               std::bit_cast<uint32_t>(static_cast<float>(value.number));
+    }
+    return std::bit_cast<uint64_t>(old.number) == std::bit_cast<uint64_t>(value.number);
+}
+
 // A save running on a thread of its own: the snapshot, what the store knew when it was taken,
 // and what the thread found. The thread writes only its results, and sets finished last.
 struct BackgroundSave {
@@ -49,8 +70,9 @@ struct BackgroundSave {
 
     std::string keptChanged;  // a version written by another program, kept before ours
     store::SaveReport report;
-    store::FileIdentity written;  // the workbook file just after the save
-    std::string error;            // empty: the save succeeded
+    store::FileIdentity written;           // the workbook file just after the save
+    std::optional<store::SavedFile> file;  // what the save wrote, for the journal's saved mark
+    std::string error;                     // empty: the save succeeded
     std::atomic<bool> finished{false};
     std::thread thread;
 };
@@ -127,10 +149,14 @@ struct ClassEXCEL::Impl {
     }
 
     // Writes one cell; journal says whether the write is a change of the session (journalled)
-    // or part of the start-up that every start repeats anyway.
+    // or part of the start-up that every start repeats anyway. A change that writes the value the
+    // cell holds already is none: it is not journalled, so a command that only writes back what
+    // was there (the centres of a record as it is shown at start) leaves nothing to recover.
     void put(uint8_t index, int32_t row, int32_t col, const store::CellValue &value,
              bool journalIt) {
-        sheet(index).setCell(row, col, value);
+        store::Worksheet &ws = sheet(index);
+        if (journalIt && records::sameValue(ws.cell(row, col), value)) return;
+        ws.setCell(row, col, value);
         if (journalIt) {
             store::encodeJournalEntry({index, row, col, value}, pending);
             ++changes;
@@ -172,8 +198,28 @@ struct ClassEXCEL::Impl {
         CurMemo.clear();
         CurPictureName = readText(kSheetID, r, kColPicture);
         CurMemo = readText(kSheetID, r, kColMemo);
-        CurSex = readInt16(kSheetID, r, kColSex);
+        cutMemo(r);
+        try {
+            CurSex = readInt16(kSheetID, r, kColSex);
+        } catch (const Error &) {
+            CurSex = kNoSex;  // neither sex: the caller shows the record without one
+            throw;
+        }
     }
+
+    // A memo longer than a cell holds (a file made elsewhere) is shown cut there, so that no
+    // window is handed more than it can edit; the cell keeps all of it until the memo is
+    // changed. The user is told once per record and run.
+    void cutMemo(int32_t r) {
+        if (CurMemo.size() <= store::layout::kMaxMemoLength) return;
+        const size_t length = store::utf16Length(CurMemo);
+        if (length <= store::layout::kMaxMemoLength) return;
+        CurMemo.resize(store::utf16Prefix(CurMemo, store::layout::kMaxMemoLength));
+        if (memoCutTold.insert(r).second)
+            notices.push_back(memoCutNotice(r - store::layout::kRowOffset, length));
+    }
+    static std::string memoCutNotice(int32_t code, size_t length);
+    std::set<int32_t> memoCutTold;
 
     // ---- start-up, journal and saving (record_store_files.cpp) ----
 
@@ -185,7 +231,9 @@ struct ClassEXCEL::Impl {
     void OpenExlFile();
     void moveAsideUnreadable(const std::string &reason);
     void bindSheet(uint8_t index);
-    void replay(const std::string &bytes);
+    void replay(const store::JournalContents &contents);
+    void markSaving(uint64_t at);
+    std::string savedMark(int commands);
     void SetupSheetID();
     template <typename NameOf>
     void SetupPointHeaders(uint8_t sheet, int16_t first, int16_t last, NameOf nameOf);

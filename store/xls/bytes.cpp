@@ -101,4 +101,15 @@ size_t utf16Length(std::string_view utf8) {
     return n;
 }
 
+size_t utf16Prefix(std::string_view utf8, size_t units) {
+    size_t n = 0, i = 0;
+    while (i < utf8.size()) {
+        size_t next = i;
+        n += nextCodePoint(utf8, next) >= 0x10000 ? 2 : 1;
+        if (n > units) break;
+        i = next;
+    }
+    return i;
+}
+
 }  // namespace pondera::store

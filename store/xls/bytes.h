@@ -175,5 +175,8 @@ std::string utf16ToUtf8(std::u16string_view utf16);
 bool fitsCompressed(std::u16string_view utf16);
 // Number of UTF-16 code units the UTF-8 text takes.
 size_t utf16Length(std::string_view utf8);
+// Bytes of the longest start of the UTF-8 text that takes at most `units` UTF-16 code units
+// and ends on a whole character.
+size_t utf16Prefix(std::string_view utf8, size_t units);
 
 }  // namespace pondera::store

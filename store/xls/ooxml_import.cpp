@@ -30,6 +30,22 @@ using namespace ooxml;
 // Cells kept from all sheets together, and shared strings: bounds on memory for hostile files.
 constexpr size_t kMaxCells = 8'000'000;
 constexpr size_t kMaxSharedStrings = 4'000'000;
+// What one cell holds (UTF-16 units), and the most raw text that can decode to it: a unit written
+// as the escape _xHHHH_ takes 7 bytes. Text beyond is not collected, so that a string of any
+// length costs no more memory than a cell's worth; the rest could never reach a cell anyway.
+constexpr size_t kCellTextUnits = 32767;
+constexpr size_t kRawTextBound = kCellTextUnits * 7;
+
+void appendBounded(std::string &to, const char *s, size_t n) {
+    if (to.size() < kRawTextBound) to.append(s, std::min(n, kRawTextBound - to.size()));
+}
+
+// The decoded text cut to what a cell holds, on a whole character.
+std::string cellText(std::string raw) {
+    std::string text = unescapeText(std::move(raw));
+    if (text.size() > kCellTextUnits) text.resize(utf16Prefix(text, kCellTextUnits));
+    return text;
+}
 
 // The OOXML grid (the BIFF8 grid the workbook is saved in is kMaxRows x kMaxCols).
 constexpr uint32_t kOoxmlRows = 1'048'576;
@@ -118,10 +134,10 @@ class StringItemCollector {
         if (name == "t") inText_ = false;
     }
     void text(const char *s, size_t n) {
-        if (inText_) text_.append(s, n);
+        if (inText_) appendBounded(text_, s, n);
     }
     std::string take() {
-        std::string out = unescapeText(std::move(text_));
+        std::string out = cellText(std::move(text_));
         text_.clear();
         inText_ = false;
         phonetic_ = 0;
@@ -215,7 +231,7 @@ class SheetHandler : public XmlHandler {
 
     void text(const char *s, size_t n) override {
         if (inValue_) {
-            value_.append(s, n);
+            appendBounded(value_, s, n);
         } else if (inInline_) {
             inline_.text(s, n);
         }
@@ -287,7 +303,7 @@ class SheetHandler : public XmlHandler {
             v = CellValue::str(strings_[*index]);
         } else if (type_ == "str" || type_ == "d") {
             // A formula's text result, or a date the producer wrote as ISO text.
-            v = CellValue::str(unescapeText(value_));
+            v = CellValue::str(cellText(value_));
         } else if (type_ == "b") {
             std::string_view s = trim(value_);
             if (s == "1" || s == "true") {

@@ -72,6 +72,27 @@ std::pair<float, float> bodyCentre(const DemoLandmarkSet &set, int16_t sex) {
 }
 
 // A PNG file whose header claims 20000 x 20000 pixels (400 megapixels), with no pixels behind it.
+// A 30,000 x 30,000, 24-bit bitmap: its header alone, or the whole 2.7 GB file (sparse, so
+// it takes no room on the disk). Qt's reader declines to give its size.
+void writeHugeBitmap(const QString &path, bool complete) {
+    const quint32 width = 30000, row = (width * 3 + 3) / 4 * 4, data = row * width;
+    QByteArray header(54, '\0');
+    header[0] = 'B';
+    header[1] = 'M';
+    qToLittleEndian<quint32>(54 + data, header.data() + 2);
+    qToLittleEndian<quint32>(54, header.data() + 10);
+    qToLittleEndian<quint32>(40, header.data() + 14);
+    qToLittleEndian<qint32>(qint32(width), header.data() + 18);
+    qToLittleEndian<qint32>(qint32(width), header.data() + 22);
+    qToLittleEndian<quint16>(1, header.data() + 26);
+    qToLittleEndian<quint16>(24, header.data() + 28);
+    qToLittleEndian<quint32>(data, header.data() + 34);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(header);
+    if (complete) QVERIFY(file.resize(54 + qint64(data)));
+}
+
 void writeHugePngHeader(const QString &path) {
     const auto crc = [](const QByteArray &data) {
         quint32 c = 0xffffffffu;
@@ -441,6 +462,8 @@ class FormMainTest : public QObject, private pondera::test::WindowFixture {
         QTest::newRow("file missing") << "DEMO/nothere.jpg" << 75;
         QTest::newRow("folder missing") << "nofolder/x.jpg" << 75;
         QTest::newRow("too large") << "huge.png" << 7;
+        QTest::newRow("bitmap too large, header only") << "huge-head.bmp" << 7;
+        QTest::newRow("bitmap too large, complete") << "huge-full.bmp" << 7;
         // Neither is a file to decode; reading a FIFO would wait for a writer.
         QTest::newRow("a folder") << "DEMO" << 75;
         QTest::newRow("a FIFO") << "pipe.jpg" << 75;
@@ -450,6 +473,8 @@ class FormMainTest : public QObject, private pondera::test::WindowFixture {
         QFETCH(int, number);
         start();
         writeHugePngHeader("huge.png");
+        writeHugeBitmap("huge-head.bmp", false);
+        writeHugeBitmap("huge-full.bmp", true);
         QVERIFY(::mkfifo("pipe.jpg", 0644) == 0);
         const QString before = form_->TextPICTURENAME()->text();
         nextFile_ = QDir::current().filePath(path);
@@ -608,6 +633,32 @@ class FormMainTest : public QObject, private pondera::test::WindowFixture {
         QCOMPARE(fileCell("ID", 6, 2).text, nextFile_.toStdString());
     }
 
+    // A JPEG cut short decodes in part: the part is shown and stored, and the message says the
+    // file is incomplete, whenever the record is shown.
+    void pictureCutShortIsShownAndSaidIncomplete() {
+        startShown();
+        QImage picture(640, 480, QImage::Format_RGB32);
+        picture.fill(QColor(200, 30, 30));
+        nextFile_ = QDir::current().filePath("cut.jpg");
+        QVERIFY(picture.save(nextFile_, "JPEG", 90));
+        {
+            QFile file(nextFile_);
+            QVERIFY(file.resize(file.size() / 2));
+        }
+        form_->Load_Picture_Click();
+        QCOMPARE(form_->TextPICTURENAME()->text(), nextFile_);
+        QCOMPARE(form_->Picture1()->Picture().size(), QSize(640, 480));
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].contains("途中で切れている") && messages_[0].contains("cut.jpg"),
+                 qPrintable(messages_[0]));
+        // A whole one says nothing.
+        messages_.clear();
+        QVERIFY(picture.save(nextFile_, "JPEG", 90));
+        form_->Load_Picture_Click();
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join("|")));
+        form_->close();
+    }
+
     void cancelledPictureChoiceChangesNothing() {
         start();
         const QString before = form_->TextPICTURENAME()->text();
@@ -744,8 +795,12 @@ class FormMainTest : public QObject, private pondera::test::WindowFixture {
         QTest::addColumn<QString>("focus");
         QTest::addColumn<Qt::Key>("key");
         QTest::addColumn<QString>("result");
-        QTest::newRow("Ctrl+V in memo opens About") << "TextMEMO" << Qt::Key_V << "FormAbout";
-        QTest::newRow("Ctrl+V in ID code opens About") << "TextIDCode" << Qt::Key_V << "FormAbout";
+        // A text box keeps its editing keys; the menu has them everywhere else.
+        QTest::newRow("Ctrl+V in memo pastes") << "TextMEMO" << Qt::Key_V << "pasted";
+        QTest::newRow("Ctrl+V on the picture opens About")
+            << "Picture1" << Qt::Key_V << "FormAbout";
+        QTest::newRow("Ctrl+V on a landmark option opens About")
+            << "OptionLandMark(3)" << Qt::Key_V << "FormAbout";
         QTest::newRow("Ctrl+I opens Information") << "TextMEMO" << Qt::Key_I << "FormInformation";
         QTest::newRow("Ctrl+L opens Load") << "TextIDCode" << Qt::Key_L << "DialogLoad";
         QTest::newRow("Ctrl+P asks for a file") << "TextMEMO" << Qt::Key_P << "file";
@@ -766,6 +821,10 @@ class FormMainTest : public QObject, private pondera::test::WindowFixture {
             QCOMPARE(fileAsked_, 1);
         } else if (result == "new") {
             QCOMPARE(CurIDCode, int16_t(4));
+        } else if (result == "pasted") {
+            QVERIFY(dialogs_.isEmpty());
+            QVERIFY2(form_->TextMEMO()->toPlainText().contains("PASTED"),
+                     qPrintable(form_->TextMEMO()->toPlainText()));
         } else {
             QCOMPARE(dialogs_, QStringList{"pondera::" + result});
             QCOMPARE(form_->TextMEMO()->toPlainText(), memoBefore);

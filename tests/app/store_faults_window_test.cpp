@@ -5,8 +5,10 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -261,6 +263,31 @@ class StoreFaultsWindowTest : public QObject, private pondera::test::WindowFixtu
         QVERIFY2(messages_[0].startsWith("エラー番号 13"), qPrintable(messages_[0]));
         QVERIFY2(messages_[0].contains("C7") && messages_[0].contains("C8"),
                  qPrintable(messages_[0]));
+    }
+
+    // A record whose sex cell holds text is shown with neither sex, one message names the cell and
+    // its text, and choosing a sex repairs the cell.
+    void textSexCellRecordIsShownWithoutASexUntilOneIsChosen() {
+        start();
+        form_->New_Click();
+        form_->close();
+        editFile([](store::Workbook &book) {
+            book.sheet("ID").setCell(7, 3, store::CellValue::str("女"));
+            book.sheet("ID").setCell(7, 4, store::CellValue::str("memo of 4"));
+        });
+        start();  // shows the newest record, 4
+        QCOMPARE(form_->TextIDCode()->text(), QString("ID Code : 4"));
+        QCOMPARE(form_->TextMEMO()->toPlainText(), QString("memo of 4"));
+        QVERIFY(!form_->OptionSex(0)->isChecked() && !form_->OptionSex(1)->isChecked());
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].startsWith("エラー番号 13") && messages_[0].contains("C7") &&
+                     messages_[0].contains("「女」"),
+                 qPrintable(messages_[0]));
+        QTest::mouseClick(form_->OptionSex(1), Qt::LeftButton);
+        QVERIFY(form_->OptionSex(1)->isChecked());
+        form_->close();
+        QCOMPARE(fileCell("ID", 7, 3).number, 1.0);
+        QCOMPARE(fileCell("ID", 7, 4).text, std::string("memo of 4"));
     }
 
     // Showing a record with a landmark cell that is no number writes no centres; changing the

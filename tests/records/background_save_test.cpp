@@ -31,10 +31,13 @@ class BackgroundSaveTest : public StoreTest {
     // opened by a new store in a folder of its own.
     std::unique_ptr<ClassEXCEL> openCrashCopy() {
         crashDir = std::make_unique<TempDir>("records-crash-copy");
-        for (const char *name : {"PONDERA2D_2010.xls", kJournal})
-            fs::copy_file(dir + "/" + name, crashDir->path() / name);
+        copyFiles(dir, crashDir->path().string());
         return std::make_unique<ClassEXCEL>(landMark, segment,
                                             ClassEXCEL::Options{crashDir->path().string(), engine});
+    }
+    static void copyFiles(const std::string &from, const std::string &to) {
+        for (const char *name : {"PONDERA2D_2010.xls", kJournal})
+            fs::copy_file(from + "/" + name, to + "/" + name, fs::copy_options::overwrite_existing);
     }
 
     // A record with landmark 0 at x = value, committed as one command.
@@ -105,6 +108,58 @@ TEST_P(BackgroundSaveTest, ChangeMadeElsewhereBeforeABackgroundSaveIsKept) {
     ASSERT_LT(from, to);
     EXPECT_EQ(engine->open(notice.substr(from, to - from))->sheet("ID").cell(1, 20).text,
               "typed in a spreadsheet");
+}
+
+// A save's mark names the file it wrote. An older copy renamed over that file before a crash is
+// not it: every command is replayed onto it, and it is kept beside first, with the notice.
+TEST_P(BackgroundSaveTest, OlderCopyRenamedOverTheSavedFileGetsEveryCommandAndIsKept) {
+    auto store = open();
+    fs::copy_file(path(), dir + "/older.xls");
+    const int16_t code = addRecord(*store, 11);
+    for (int16_t lm : {1, 2}) {
+        store->PutLandMarkX(lm, 11 + lm);
+        store->Commit();
+    }
+    ASSERT_TRUE(store->SaveInBackground());
+    store->FinishBackgroundSave();
+    ASSERT_EQ(landmarkXOnDisk(code), 11);
+    fs::rename(dir + "/older.xls", path());
+
+    auto recovered = openCrashCopy();
+    EXPECT_EQ(recovered->RecoveredChangeCount(), 3) << "the record and its two clicks";
+    recovered->SetCurCode(code);
+    EXPECT_EQ(recovered->GetLandMarkX(0), 11);
+    EXPECT_EQ(recovered->GetLandMarkX(1), 12);
+    EXPECT_EQ(recovered->GetLandMarkX(2), 13);
+    const std::vector<std::string> notices = recovered->TakeNotices();
+    ASSERT_EQ(noticesWith(notices, "このプログラムの外で変更されていたため"), 1);
+    const std::string &notice = *std::find_if(notices.begin(), notices.end(), [](auto &n) {
+        return n.find("外で変更") != std::string::npos;
+    });
+    const size_t from = notice.rfind("「") + 3, to = notice.rfind("」");
+    ASSERT_LT(from, to);
+    EXPECT_TRUE(
+        engine->open(notice.substr(from, to - from))->sheet("ID").cell(code + 3, 1).isEmpty())
+        << "the kept file is the older copy";
+}
+
+// A crash after a background save replaced the file but before its mark reached the journal
+// leaves our own new file: every command is replayed onto it, and nothing calls it foreign.
+TEST_P(BackgroundSaveTest, CrashBetweenASaveAndItsMarkReplaysEverythingWithoutAFalseNotice) {
+    auto store = open();
+    const int16_t code = addRecord(*store, 21);
+    TempDir atCrash("records-at-crash");
+    ASSERT_TRUE(store->SaveInBackground([&] { copyFiles(dir, atCrash.path().string()); }));
+    store->FinishBackgroundSave();
+    store->Close();
+    copyFiles(atCrash.path().string(), dir);
+    ASSERT_EQ(landmarkXOnDisk(code), 21) << "the copy holds the saved file";
+
+    auto recovered = open();
+    EXPECT_EQ(recovered->RecoveredChangeCount(), 1);
+    recovered->SetCurCode(code);
+    EXPECT_EQ(recovered->GetLandMarkX(0), 21);
+    EXPECT_EQ(noticesWith(recovered->TakeNotices(), "外で変更"), 0);
 }
 
 // The failure is injected where the save writes: the test engine refuses, the embedded engine

@@ -67,6 +67,36 @@ TEST_P(FaultTest, MemoBeyondWhatACellHoldsIsRefusedUnchanged) {
     EXPECT_EQ(store->GetCurMemo(), full);
 }
 
+// A memo longer than a cell holds, put there by another program (here through the test engine,
+// which holds any length), reaches the caller cut to what a cell holds, on a whole character, in
+// every record that has one, with one notice per record.
+class LongMemoTest : public StoreTest {};
+
+TEST_P(LongMemoTest, MemoBeyondACellIsShownCutAndTold) {
+    open()->Close();
+    const std::string huge = std::string(32766, 'm') + "𝄞" + std::string(3 << 20, 'x');
+    editWorkbook([&](store::Workbook &book) {
+        for (int code : {4, 5}) {
+            book.sheet("ID").setCell(code + 3, 1, CellValue::real(code));
+            book.sheet("ID").setCell(code + 3, 4, CellValue::str(huge));
+        }
+    });
+    auto store = open();
+    for (int round = 0; round < 2; ++round) {
+        for (int16_t code : {4, 5}) {
+            store->SetCurCode(code);
+            EXPECT_EQ(store->GetCurMemo(), std::string(32766, 'm')) << code;
+        }
+        const std::vector<std::string> notices = store->TakeNotices();
+        EXPECT_EQ(notices.size(), round == 0 ? 2u : 0u) << "told once per record";
+        if (round == 0) {
+            EXPECT_TRUE(anyNoticeHas(notices, "記録 5 のメモは"));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(TestEngine, LongMemoTest, ::testing::Values(EngineKind::Fake), engineName);
+
 // Refused before anything is created or opened (a FIFO would block an open).
 TEST_P(FaultTest, NonRegularFileInTheWorkbooksPlaceIsRefused) {
     const std::string wb = path();
@@ -175,7 +205,8 @@ TEST_P(FaultTest, WorkbookChangedElsewhereIsReportedWhenSeenOrAtTheNextStart) {
 TEST_P(FaultTest, DanglingLinkInTheWorkbooksPlaceIsReplacedAndReported) {
     fs::create_symlink(dir + "/gone.xls", path());
     auto store = open();
-    EXPECT_TRUE(anyNoticeHas(store->TakeNotices(), "リンク"));
+    EXPECT_TRUE(anyNoticeHas(store->TakeNotices(), "存在しないファイル「" + dir + "/gone.xls」"))
+        << "the notice names the missing target";
     EXPECT_FALSE(fs::is_symlink(path()));
     EXPECT_TRUE(fs::is_regular_file(path()));
 }
@@ -206,6 +237,35 @@ TEST_P(FaultTest, FailedJournalWriteIsKnownAndRetried) {
     store->SetCurCode(4);
     EXPECT_EQ(store->GetCurMemo(), "does not fit yet");
 }
+
+// A start refused for a full disk (a file size limit: nothing can be written, files can still be
+// created empty) leaves the folder as it found it: no lock file a spreadsheet would call damaged,
+// no journal, no temporary file, the workbook as it was.
+class FullDiskStartTest : public StoreTest {};
+
+TEST_P(FullDiskStartTest, RefusedStartLeavesNothingBehind) {
+    for (const bool existing : {false, true}) {
+        SCOPED_TRACE(existing ? "existing workbook" : "first start");
+        if (existing) open()->Close();
+        const std::vector<std::string> before = listing(dir);
+        const std::string workbook = existing ? store::readSmallFile(path()) : "";
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        rlimit none = old;
+        none.rlim_cur = 0;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &none), 0);
+        expectError(75, [&] { open(); });
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
+        EXPECT_EQ(listing(dir), before);
+        if (existing) {
+            EXPECT_EQ(store::readSmallFile(path()), workbook);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, FullDiskStartTest,
+                         ::testing::Values(EngineKind::Fake, EngineKind::Embedded), engineName);
 
 INSTANTIATE_TEST_SUITE_P(Engines, FaultTest,
                          ::testing::Values(EngineKind::Fake, EngineKind::Embedded), engineName);

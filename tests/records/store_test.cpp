@@ -548,6 +548,84 @@ TEST_P(StoreTest, MemoIsWrittenAndReadBack) {
     EXPECT_EQ(store->GetCurMemo(), "右足のつま先が見えない");
 }
 
+// A command that writes back what the cells hold (the window storing the centres of the record it
+// shows at start) is no change: nothing to journal, save or recover.
+TEST_P(StoreTest, WritingBackWhatTheCellsHoldIsNoChange) {
+    auto store = open();
+    // Record 4 as the window leaves it: landmarks placed, centres stored, then closed.
+    ClassLANDMARK points;
+    ClassSEGMENT body(points);
+    auto storeCentres = [&] {
+        for (int16_t i = 0; i <= points.GetLandMarkMaxNum(); ++i) {
+            points.SetLandMarkX(i, store->GetLandMarkX(i));
+            points.SetLandMarkZ(i, store->GetLandMarkZ(i));
+        }
+        body.SetSex(store->GetCurSex());
+        body.CalcCOGB();
+        store->PutCOGBX(body.GetCOGBX());
+        store->PutCOGBZ(body.GetCOGBZ());
+        for (int16_t s = 0; s <= body.GetSegMaxNum(); ++s) {
+            store->PutCOGSX(s, body.GetCOGSX(s));
+            store->PutCOGSZ(s, body.GetCOGSZ(s));
+        }
+    };
+    const int16_t code = store->AddCode();
+    store->PutSex(1);
+    for (int16_t i = 0; i <= points.GetLandMarkMaxNum(); ++i) {
+        store->PutLandMarkX(i, 100.5f + i);
+        store->PutLandMarkZ(i, 300.25f - 3 * i);
+    }
+    storeCentres();
+    store->Commit();
+    store->Close();
+    for (int start = 0; start < 2; ++start) {
+        store = open();
+        const std::string journal = dir + "/.PONDERA2D_2010.xls.journal";
+        const auto journalSize = std::filesystem::file_size(journal);
+        store->SetCurCode(code);
+        storeCentres();
+        store->PutSex(store->GetCurSex());
+        store->PutMemo(store->GetCurMemo());
+        store->PutLandMarkX(3, store->GetLandMarkX(3));
+        store->Commit();
+        EXPECT_FALSE(store->HasUnsavedChanges()) << "start " << start;
+        EXPECT_EQ(std::filesystem::file_size(journal), journalSize) << "start " << start;
+        store->Close();
+    }
+    store = open();
+    store->SetCurCode(code);
+    store->PutLandMarkX(0, store->GetLandMarkX(0) + 1);
+    EXPECT_TRUE(store->HasUnsavedChanges()) << "a different value is a change";
+}
+
+// A sex cell typed over with text: the record is current with its other fields and no sex, the
+// cell's text is there to show, and choosing a sex repairs the cell.
+TEST_P(StoreTest, TextSexCellLeavesTheRecordCurrentWithoutASexUntilChosen) {
+    open()->Close();
+    editWorkbook([](store::Workbook &book) {
+        store::Worksheet &id = book.sheet("ID");
+        id.setCell(7, 1, CellValue::real(4));
+        id.setCell(7, 2, CellValue::str("/photos/a.jpg"));
+        id.setCell(7, 3, CellValue::str("女"));
+        id.setCell(7, 4, CellValue::str("memo of 4"));
+    });
+    auto store = open();
+    store->SetCurCode(3);
+    ASSERT_EQ(store->GetCurSex(), 1);
+    expectError(13, [&] { store->SetCurCode(4); });
+    EXPECT_EQ(store->GetCurCode(), 4);
+    EXPECT_EQ(store->GetCurSex(), ClassEXCEL::kNoSex) << "not the sex of the record before";
+    EXPECT_EQ(store->GetCurMemo(), "memo of 4");
+    EXPECT_EQ(store->GetCurPictureName(), "/photos/a.jpg");
+    EXPECT_EQ(store->GetCurSexText(), "女");
+    store->PutSex(1);
+    store->Commit();
+    store->Close();
+    store = open();
+    EXPECT_NO_THROW(store->SetCurCode(4));
+    EXPECT_EQ(store->GetCurSex(), 1);
+}
+
 TEST_P(StoreTest, ClosedStoreRefusesCalls) {
     auto store = open();
     store->Close();

@@ -144,6 +144,26 @@ TEST(OoxmlImport, StrayInlineTextStaysInItsCell) {
     EXPECT_EQ(at(c, 0, 1), CellValue::str("b"));
 }
 
+// A string far beyond what a cell holds (a shared one, an inline one, a formula's text) is read
+// as the cell's 32,767 characters, cut on a whole character, however long it is in the file.
+TEST(OoxmlImport, StringBeyondACellIsCutToWhatACellHolds) {
+    Parts p;
+    // 4 MB of text: a supplementary character (two UTF-16 units) straddles the limit.
+    const std::string big = std::string(32766, 'a') + "\U0001F600" + std::string(4 << 20, 'b');
+    p.parts["xl/sharedStrings.xml"] =
+        R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><si><t>)" + big +
+        "</t></si></sst>";
+    p.parts["xl/worksheets/sheet1.xml"] = Parts::sheet(
+        R"(<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="inlineStr"><is><t>)" + big +
+        R"(</t></is></c><c r="C1" t="str"><f>X()</f><v>)" + big + "</v></c></row>");
+    auto wb = importOoxml(p.zip());
+    Cells c = cellsOf(wb.sheets.at(0));
+    for (int col = 0; col < 3; ++col) {
+        const std::string &text = at(c, 0, col).text;
+        EXPECT_EQ(text, std::string(32766, 'a')) << "column " << col;
+    }
+}
+
 struct BadCase {
     const char *label;
     const char *part;     // replaced part; "" removes nothing
