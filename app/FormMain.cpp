@@ -21,7 +21,6 @@
 #include <cmath>
 
 #include "app/ExportCommands.h"
-#include "app/Graphics.h"
 #include "app/MainControls.h"
 #include "app/ModuleMain.h"
 #include "app/PictureFiles.h"
@@ -36,6 +35,7 @@
 #include "dialogs/FormAbout.h"
 #include "dialogs/FormInformation.h"
 #include "dialogs/ModelNames.h"
+#include "session/Graphics.h"
 
 namespace pondera {
 
@@ -181,12 +181,13 @@ void FormMain::Form_Load() {
         return;
     }
     loaded_ = true;
+    connect(session_.get(), &RecordSession::changed, this, &FormMain::sessionChanged);
     command([this] {
         if (session_->IsNewWorkbook())
             for (const QString &failure : WriteDemoPictures(QDir::currentPath()))
                 showMessage(failure);
         CurIDCode = session_->NewestCode();
-        setIdCodeText(CurIDCode);
+        displayRecord();
     });
 }
 
@@ -221,23 +222,20 @@ void FormMain::Picture1_MouseDown(int16_t, int16_t, float X, float Y) {
         const LandMarkValue before = landMarkValue(curLandMarkNum_);
         session_->SetArea(
             {RoundScale(Picture1_->ScaleWidth()), RoundScale(Picture1_->ScaleHeight())});
-        const auto [x, z] = session_->Digitize(curLandMarkNum_, X, Y);
-        TextX_[curLandMarkNum_]->setText(generalText(x));
-        TextZ_[curLandMarkNum_]->setText(generalText(z));
+        const auto [x, z] = session_->ToModel(X, Y);
         placedDuringDetection_[curLandMarkNum_] = true;
         setNeedsCheck(curLandMarkNum_, false);
-        RedrawPicture();
-        dragPress_ = landMarkValue(curLandMarkNum_);
+        dragPress_ = {curLandMarkNum_, x, z};
+        pushEdit(new SetLandMarksCommand(*session_, SetLandMarksCommand::Kind::kPlace, {before},
+                                         {dragPress_}));
         dragging_ = true;
         dragMoved_ = false;
-        pushEdit(new SetLandMarksCommand(*this, SetLandMarksCommand::Kind::kPlace, {before},
-                                         {dragPress_}));
     });
 }
 
 // Draws the landmarks and centres of gravity of the record shown; writes nothing.
 void FormMain::RedrawPicture() {
-    status_->SetPlacedCount(placedCount());
+    status_->SetPlacedCount(session_->PlacedCount());
     Picture1_->Cls();
     drawAids();
     drawBaseOfSupport();  // beneath the marks
@@ -274,13 +272,6 @@ void FormMain::RedrawPicture() {
 // ---------------------------------------------------------------------------------------------
 // Record display and editing
 
-bool FormMain::setIdCodeText(int16_t code) {
-    const QString text = idCodeText(code);
-    if (TextIDCode_->text() == text) return false;
-    TextIDCode_->setText(text);  // runs the record display
-    return true;
-}
-
 void FormMain::setSexButtons(int16_t sex) {
     for (int i = 0; i < 2; ++i) {
         // A checked button of an exclusive group cannot be cleared while it is exclusive.
@@ -293,12 +284,14 @@ void FormMain::setSexButtons(int16_t sex) {
 void FormMain::storeMemo() {
     if (!memoDirty_ || !session_ || memoCode_ < 0) return;
     const std::string after = TextMEMO_->toPlainText().toStdString();
-    const bool shown = session_->IsShown() && memoCode_ == session_->ShownCode() &&
-                       session_->Store().GetCurCode() == memoCode_;
-    const std::string before = shown ? session_->Store().GetCurMemo() : std::string();
-    session_->StoreMemo(memoCode_, after);
     memoDirty_ = false;
-    if (shown && before != after) pushEdit(new SetMemoCommand(*this, before, after));
+    if (!session_->IsShown() || memoCode_ != session_->ShownCode()) {
+        session_->StoreMemo(memoCode_, after);  // a record no longer shown: no undo step
+        return;
+    }
+    const std::string before = session_->ShownData().memo;
+    if (before != after)
+        pushEdit(new SetTextCommand(*session_, SetTextCommand::Field::kMemo, before, after));
 }
 
 void FormMain::TextIDCode_Change() {
@@ -306,24 +299,41 @@ void FormMain::TextIDCode_Change() {
     command([this] { displayRecord(); });
 }
 
-void FormMain::showRecordFields(const ShownRecord &record) {
-    setSexButtons(record.sex);
-    fillingMemo_ = true;
-    TextMEMO_->setPlainText(QString::fromStdString(record.memo));
-    fillingMemo_ = false;
+void FormMain::showMemo(const std::string &memo) {
+    memoCode_ = session_->ShownCode();
     memoDirty_ = false;
-    memoCode_ = record.code;
-    TextPICTURENAME_->setText(QString::fromStdString(record.pictureName));
+    const QString text = QString::fromStdString(memo);
+    if (TextMEMO_->toPlainText() == text) return;
+    fillingMemo_ = true;
+    TextMEMO_->setPlainText(text);
+    fillingMemo_ = false;
 }
 
+// The value boxes of every landmark whose value changed.
 void FormMain::showLandMarkValues() {
     const ClassLANDMARK &landMarks = session_->LandMarks();
     for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i) {
-        TextLandMark_[i]->setText(LandMarkNameText(landMarks.GetLandMarkName(i)));
-        TextX_[i]->setText(generalText(landMarks.GetLandMarkX(i)));
-        TextZ_[i]->setText(generalText(landMarks.GetLandMarkZ(i)));
+        for (auto [box, value] : {std::pair{TextX_[i], landMarks.GetLandMarkX(i)},
+                                  std::pair{TextZ_[i], landMarks.GetLandMarkZ(i)}}) {
+            const QString text = generalText(value);
+            if (box->text() != text) box->setText(text);
+        }
     }
-    TextCOG_->setText(LandMarkNameText(landMarks.GetLandMarkName(-1)));
+}
+
+void FormMain::sessionChanged(unsigned what) {
+    // A record coming on screen is shown by displayRecord, which asked for it.
+    if (what & RecordSession::kRecord || !session_->IsShown()) return;
+    const report::RecordData &data = session_->ShownData();
+    if (what & RecordSession::kPicture) {
+        // Another picture is another area and frame: the record is shown anew over it.
+        showRecord(session_->ShownCode());
+        return;
+    }
+    if (what & RecordSession::kMemo) showMemo(data.memo);
+    if (what & RecordSession::kSex) setSexButtons(data.sex);
+    if (what & RecordSession::kLandMarks) showLandMarkValues();
+    if (what & (RecordSession::kLandMarks | RecordSession::kSex)) RedrawPicture();
 }
 
 void FormMain::showPicture(const QString &name, QStringList &problems) {
@@ -360,14 +370,25 @@ void FormMain::displayRecord() {
     }
     // Undo reaches back to how the record was when it was shown, not into another record.
     if (!session_->IsShown() || session_->ShownCode() != code) undo_->clear();
+    showRecord(code);
+}
+
+void FormMain::showRecord(int16_t code) {
     const ShownRecord record = session_->Show(code);
+    TextIDCode_->setText(idCodeText(code));
     status_->SetRecord(code);
     clearNeedsCheck();
-    showRecordFields(record);
+    setSexButtons(record.sex);
+    showMemo(record.memo);
+    TextPICTURENAME_->setText(QString::fromStdString(record.pictureName));
 
     QStringList problems;
     showPicture(QString::fromStdString(record.pictureName), problems);
     Frame1_->setEnabled(true);
+    const ClassLANDMARK &landMarks = session_->LandMarks();
+    for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i)
+        TextLandMark_[i]->setText(LandMarkNameText(landMarks.GetLandMarkName(i)));
+    TextCOG_->setText(LandMarkNameText(landMarks.GetLandMarkName(-1)));
     showLandMarkValues();
     if (!record.badCells.empty()) {
         QStringList cells;
@@ -410,11 +431,11 @@ void FormMain::OptionSex_Click(int16_t Index) {
     if (!session_ || !session_->IsShown()) return;
     command([this, Index] {
         offerDemoCopy();
-        const int16_t before = session_->Store().GetCurSex();
-        setSexButtons(Index);
-        session_->SetSex(Index);
-        RedrawPicture();
-        if (before != Index) pushEdit(new SetSexCommand(*this, before, Index));
+        const int16_t before = session_->ShownData().sex;
+        if (before != Index)
+            pushEdit(new SetSexCommand(*session_, before, Index));
+        else
+            session_->SetSex(Index);
     });
 }
 
@@ -436,7 +457,7 @@ void FormMain::New_Click() {
             return;
         }
         CurIDCode = code;
-        if (!setIdCodeText(CurIDCode)) displayRecord();
+        displayRecord();
     });
 }
 
@@ -446,7 +467,7 @@ void FormMain::Load_Click() {
         storeMemo();
         const int16_t before = CurIDCode;
         {
-            DialogLoad dialog(session_->Store(), CurIDCode, this);
+            DialogLoad dialog(session_->RecordList(), CurIDCode, this);
             if (!dialog.Problems().isEmpty()) {
                 // Said once per opening however many records it concerns.
                 constexpr qsizetype kNamed = 5;
@@ -467,8 +488,11 @@ void FormMain::Load_Click() {
             showError(kErrSubscript, tr("記録が選ばれていないため、表示中の記録のままにします。"));
             CurIDCode = before;
         }
-        session_->Select(CurIDCode);
-        setIdCodeText(CurIDCode);
+        // The same record again keeps its current landmark: nothing is shown anew.
+        if (session_->IsShown() && CurIDCode == session_->ShownCode())
+            session_->Reselect();
+        else
+            displayRecord();
     });
 }
 
@@ -504,11 +528,14 @@ void FormMain::Load_Picture_Click() {
         }
         storeMemo();
         offerDemoCopy();
-        const std::string before = session_->Store().GetCurPictureName();
-        const std::string after = session_->StorePictureName(path.toStdString());
-        TextPICTURENAME_->setText(QString::fromStdString(after));
-        TextIDCode_Change();
-        if (before != after) pushEdit(new SetPictureNameCommand(*this, before, after));
+        const std::string before = session_->ShownData().pictureName;
+        const std::string after = path.toStdString();
+        // The same file again is shown anew (it may have changed on disk) without an undo step.
+        if (before == after)
+            session_->StorePictureName(after);
+        else
+            pushEdit(
+                new SetTextCommand(*session_, SetTextCommand::Field::kPictureName, before, after));
         // A record with no landmark placed yet gets the network's suggestion at once.
         const ClassLANDMARK &marks = session_->LandMarks();
         bool unplaced = true;

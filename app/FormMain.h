@@ -10,14 +10,15 @@
 #include <memory>
 #include <vector>
 
-#include "app/CommandTrap.h"
 #include "app/ControlLayout.h"
-#include "app/EditCommands.h"
 #include "app/LandmarkDetection.h"
 #include "app/PictureFiles.h"
-#include "app/RecordSession.h"
 #include "pose/ModelLocation.h"
 #include "report/RecordData.h"
+#include "session/CommandTrap.h"
+#include "session/EditCommands.h"
+#include "session/LandMarkValue.h"
+#include "session/RecordSession.h"
 
 class QAction;
 class QToolBar;
@@ -77,7 +78,7 @@ constexpr int twips(int value) {
 // sentence, the program goes on, and the record store commits at the end of the command. A
 // commit that fails is said to have failed, and is tried again after every later command and
 // before the window closes.
-class FormMain : public QMainWindow, private EditTarget {
+class FormMain : public QMainWindow {
     Q_OBJECT
   public:
     static constexpr int kLandMarks = 22;
@@ -108,9 +109,9 @@ class FormMain : public QMainWindow, private EditTarget {
     void About_Click();
 
     int16_t CurLandMarkNum() const { return curLandMarkNum_; }
-    ClassEXCEL *Excel() const { return session_ ? &session_->Store() : nullptr; }
-    const ClassLANDMARK *LandMark() const { return session_ ? &session_->LandMarks() : nullptr; }
-    const ClassSEGMENT *Segment() const { return session_ ? &session_->Segment() : nullptr; }
+    // The record session the window works on; null once the window has closed it (or when it
+    // could not be opened).
+    RecordSession *Session() const { return session_.get(); }
 
     StatusPanel *Status() const { return status_; }
     QUndoStack *UndoStack() const { return undo_; }
@@ -171,7 +172,6 @@ class FormMain : public QMainWindow, private EditTarget {
     void showPicture(const QString &name, QStringList &problems);
     void buildMenus();
     void buildResults();
-    report::RecordData shownRecordData();
     void drawBaseOfSupport();  // the base of support and the COG's projection, when switched on
     void showResults();
     void connectControls();
@@ -189,21 +189,24 @@ class FormMain : public QMainWindow, private EditTarget {
     void saveInBackground();
     void backgroundSaveEnded();
     void RedrawPicture();
+    // Shows record CurIDCode: the one way a record comes on screen.
     void displayRecord();
-    void showRecordFields(const ShownRecord &record);
+    void showRecord(int16_t code);
+    // What the session says changed in the record shown, put on screen.
+    void sessionChanged(unsigned what);
+    void showMemo(const std::string &memo);
     void showLandMarkValues();
     void selectLandMarkRow(int16_t index);
     void setSexButtons(int16_t sex);
-    bool setIdCodeText(int16_t code);  // true when the text changed (and the display ran)
     void storeMemo();
     void buildAids();
-    int placedCount() const;
     // Before the first change to a demonstration record in a run: offers to copy the record
     // into a new one and, on Yes, shows the copy, so the change goes there.
     // A memo being typed goes into the copy.
     void offerDemoCopy(bool fromMemo = false);
     void copyShownRecord(const QString *memo);
     void buildEditMenus();
+    // Pushes an edit: its redo makes the change on the session.
     void pushEdit(QUndoCommand *step);
     void undoRedo(bool redo);
     void stepLandMark(int delta);
@@ -214,10 +217,6 @@ class FormMain : public QMainWindow, private EditTarget {
     void nudge(int dx, int dz);
     void drawAids();
     LandMarkValue landMarkValue(int16_t index) const;
-    void ApplyLandMarks(const std::vector<LandMarkValue> &values) override;
-    void ApplySex(int16_t sex) override;
-    void ApplyPictureName(const std::string &name) override;
-    void ApplyMemo(const std::string &memo) override;
 
     // Runs one user command under the error trap; the outermost one commits at its end.
     void command(const std::function<void()> &body);
@@ -283,7 +282,6 @@ class FormMain : public QMainWindow, private EditTarget {
     LandmarkGuideTips *guideTips_ = nullptr;
     bool demoCopyAsked_ = false;  // the copy of a demonstration record was offered this run
     QUndoStack *undo_ = nullptr;  // edits of the record shown since it was shown
-    bool applyingStep_ = false;   // an undo or redo is writing values
     QAction *MenuUndo_ = nullptr;
     QAction *MenuRedo_ = nullptr;
     QAction *MenuAutoAdvance_ = nullptr;

@@ -16,13 +16,13 @@
 
 #include "app/FormMain.h"
 
-#include "app/Graphics.h"
 #include "app/LandmarkGuide.h"
 #include "app/ModuleMain.h"
 #include "app/PictureView.h"
 #include "app/StatusPanel.h"
 #include "model/Balance.h"
 #include "model/EnglishNames.h"
+#include "session/Graphics.h"
 
 namespace pondera {
 
@@ -43,73 +43,6 @@ const QColor kLeftColour(240, 140, 0);
 const QColor kMidColour(0, 170, 80);
 const QColor kHalo(255, 255, 255, 200);
 const QColor kCentreDot(128, 0, 128);
-
-// Watches the picture area: pointer position for the status bar, moves with a button held and
-// the release (a drag of the current landmark), and the arrow keys (nudges; with Ctrl they are
-// left to the view, which pans). Positions are picture pixels through the view's transform, as
-// a press gives them.
-class PictureWatch : public QObject {
-  public:
-    PictureWatch(PictureView *picture, StatusPanel *status,
-                 std::function<std::pair<float, float>(float, float)> toModel,
-                 std::function<void(float, float)> drag, std::function<void()> release,
-                 std::function<bool(QKeyEvent *)> key)
-        : QObject(picture),
-          picture_(picture),
-          status_(status),
-          toModel_(std::move(toModel)),
-          drag_(std::move(drag)),
-          release_(std::move(release)),
-          key_(std::move(key)) {
-        // The view tracks the pointer (its magnifier) and takes the focus from a click.
-        picture->installEventFilter(this);
-        picture->viewport()->installEventFilter(this);
-    }
-
-  protected:
-    bool eventFilter(QObject *watched, QEvent *event) override {
-        switch (event->type()) {
-            case QEvent::MouseMove: {
-                const auto *mouse = static_cast<QMouseEvent *>(event);
-                const ViewTransform t =
-                    picture_->Transform(picture_->viewport()->devicePixelRatioF());
-                const long px = t.PictureX(mouse->position().x());
-                const long py = t.PictureY(mouse->position().y());
-                const Frame area = picture_->Area();
-                const bool inside = px >= 0 && py >= 0 && px < area.width && py < area.height;
-                if (inside) {
-                    const auto [x, z] = toModel_(float(px), float(py));
-                    status_->SetPointer(QPointF(x, z));
-                } else {
-                    status_->SetPointer(std::nullopt);
-                }
-                if (mouse->buttons() == Qt::NoButton)
-                    release_();  // a release another window took ends the drag as well
-                else if (inside)
-                    drag_(float(px), float(py));
-                return false;
-            }
-            case QEvent::MouseButtonRelease:
-                if (static_cast<QMouseEvent *>(event)->buttons() == Qt::NoButton) release_();
-                return false;
-            case QEvent::Leave:
-                status_->SetPointer(std::nullopt);
-                return false;
-            case QEvent::KeyPress:
-                return watched == picture_ && key_(static_cast<QKeyEvent *>(event));
-            default:
-                return false;
-        }
-    }
-
-  private:
-    PictureView *picture_;
-    StatusPanel *status_;
-    std::function<std::pair<float, float>(float, float)> toModel_;
-    std::function<void(float, float)> drag_;
-    std::function<void()> release_;
-    std::function<bool(QKeyEvent *)> key_;
-};
 
 // A press on a landmark's name or value boxes selects that landmark, as its option button does.
 class RowPress : public QObject {
@@ -140,29 +73,18 @@ class RowPress : public QObject {
 void FormMain::buildAids() {
     status_ = new StatusPanel(this);
     connect(status_, &StatusPanel::newRecordRequested, this, [this] { New_Click(); });
-    new PictureWatch(
-        Picture1_, status_, [this](float x, float y) { return session_->ToModel(x, y); },
-        [this](float x, float y) { dragTo(x, y); }, [this] { dragEnd(); },
-        [this](QKeyEvent *key) {
-            if (key->modifiers() & Qt::ControlModifier) return false;  // the view pans
-            const int step = key->modifiers() & Qt::ShiftModifier ? 10 : 1;
-            switch (key->key()) {
-                case Qt::Key_Left:
-                    nudge(-step, 0);
-                    return true;
-                case Qt::Key_Right:
-                    nudge(step, 0);
-                    return true;
-                case Qt::Key_Up:
-                    nudge(0, step);
-                    return true;
-                case Qt::Key_Down:
-                    nudge(0, -step);
-                    return true;
-                default:
-                    return false;
-            }
-        });
+    Picture1_->SetNudgeKeys(true);
+    connect(Picture1_, &PictureView::dragTo, this, &FormMain::dragTo);
+    connect(Picture1_, &PictureView::released, this, &FormMain::dragEnd);
+    connect(Picture1_, &PictureView::nudged, this, &FormMain::nudge);
+    connect(Picture1_, &PictureView::pointerOver, this, [this](std::optional<QPoint> pixel) {
+        if (!pixel || !session_) {
+            status_->SetPointer(std::nullopt);
+            return;
+        }
+        const auto [x, z] = session_->ToModel(float(pixel->x()), float(pixel->y()));
+        status_->SetPointer(QPointF(x, z));
+    });
 
     auto *rows = new RowPress(this, [this](int16_t index) { chooseLandMark(index); });
     for (int n = 0; n < kLandMarks; ++n)
@@ -182,11 +104,6 @@ void FormMain::buildAids() {
     guideTips_->Watch(status_->LandMarkText(), [this] { return curLandMarkNum_; });
 }
 
-int FormMain::placedCount() const {
-    // A press always gives z of at least 1 (the area's bottom row), so (0, 0) is never placed.
-    return CountPlaced(session_->LandMarks());
-}
-
 void FormMain::offerDemoCopy(bool fromMemo) {
     if (demoCopyAsked_ || !session_->IsShown() || !StatusPanel::IsDemoCode(session_->ShownCode()))
         return;
@@ -203,20 +120,8 @@ void FormMain::offerDemoCopy(bool fromMemo) {
 void FormMain::copyShownRecord(const QString *memo) {
     storeMemo();
     const int16_t landMark = curLandMarkNum_;
-    ClassEXCEL &store = session_->Store();
-    const ClassLANDMARK &landMarks = session_->LandMarks();
-    const int16_t sex = store.GetCurSex();
-    const std::string picture = store.GetCurPictureName();
-    const int16_t code = session_->AddRecord();
-    store.SetCurCode(code);
-    store.PutPictureName(picture);
-    store.PutSex(sex);
-    for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i) {
-        store.PutLandMarkX(i, landMarks.GetLandMarkX(i));
-        store.PutLandMarkZ(i, landMarks.GetLandMarkZ(i));
-    }
-    CurIDCode = code;
-    if (!setIdCodeText(code)) displayRecord();
+    CurIDCode = session_->CopyShownRecord();
+    displayRecord();
     // The change that led here goes on with the landmark it was made with.
     if (landMark != curLandMarkNum_) {
         OptionLandMark_[landMark]->setChecked(true);
@@ -295,11 +200,11 @@ void FormMain::buildEditMenus() {
 }
 
 void FormMain::pushEdit(QUndoCommand *step) {
-    if (applyingStep_) {
-        delete step;  // the values an undo or redo writes are that step's own
-        return;
-    }
+    // The stack takes the step only once its first redo has made the change; a change that
+    // failed leaves no step behind.
+    std::unique_ptr<QUndoCommand> owned(step);
     undo_->push(step);
+    owned.release();
 }
 
 void FormMain::undoRedo(bool redo) {
@@ -308,11 +213,6 @@ void FormMain::undoRedo(bool redo) {
         storeMemo();  // typing not yet stored is a step of its own, the first one undone
         if (redo ? !undo_->canRedo() : !undo_->canUndo()) return;
         dragging_ = false;
-        applyingStep_ = true;
-        struct Reset {
-            bool &flag;
-            ~Reset() { flag = false; }
-        } reset{applyingStep_};
         if (redo)
             undo_->redo();
         else
@@ -336,8 +236,7 @@ void FormMain::placementDone() {
 }
 
 LandMarkValue FormMain::landMarkValue(int16_t index) const {
-    const ClassLANDMARK &landMarks = session_->LandMarks();
-    return {index, landMarks.GetLandMarkX(index), landMarks.GetLandMarkZ(index)};
+    return session_->LandMark(index);
 }
 
 void FormMain::dragTo(float picX, float picY) {
@@ -348,9 +247,6 @@ void FormMain::dragTo(float picX, float picY) {
         if (!dragMoved_ && x == dragPress_.x && z == dragPress_.z) return;
         dragMoved_ = true;
         session_->MoveLandMark(n, x, z);
-        TextX_[n]->setText(QString::number(double(x), 'g', 7));
-        TextZ_[n]->setText(QString::number(double(z), 'g', 7));
-        RedrawPicture();
     });
 }
 
@@ -363,9 +259,7 @@ void FormMain::dragEnd() {
             // The record receives the place the drag ended at, once; with the press it is one
             // undo step.
             const LandMarkValue end = landMarkValue(dragPress_.index);
-            session_->PutLandMark(end.index, end.x, end.z);
-            RedrawPicture();
-            pushEdit(new SetLandMarksCommand(*this, SetLandMarksCommand::Kind::kDragEnd,
+            pushEdit(new SetLandMarksCommand(*session_, SetLandMarksCommand::Kind::kDragEnd,
                                              {dragPress_}, {end}));
         }
         placementDone();
@@ -379,9 +273,8 @@ void FormMain::nudge(int dx, int dz) {
         const LandMarkValue before = landMarkValue(curLandMarkNum_);
         const LandMarkValue after{before.index, before.x + static_cast<float>(dx),
                                   before.z + static_cast<float>(dz)};
-        ApplyLandMarks({after});
-        pushEdit(
-            new SetLandMarksCommand(*this, SetLandMarksCommand::Kind::kNudge, {before}, {after}));
+        pushEdit(new SetLandMarksCommand(*session_, SetLandMarksCommand::Kind::kNudge, {before},
+                                         {after}));
     });
 }
 
@@ -392,38 +285,8 @@ void FormMain::SetAllLandMarks(const std::array<LandMarkValue, 22> &values) {
         std::array<LandMarkValue, 22> before{};
         for (int16_t i = 0; i < kLandMarks; ++i)
             before[static_cast<size_t>(i)] = landMarkValue(i);
-        ApplyLandMarks({values.begin(), values.end()});
-        pushEdit(SetLandMarksCommand::AllLandMarks(*this, before, values));
+        pushEdit(SetLandMarksCommand::AllLandMarks(*session_, before, values));
     });
-}
-
-void FormMain::ApplyLandMarks(const std::vector<LandMarkValue> &values) {
-    for (const LandMarkValue &value : values) {
-        session_->PutLandMark(value.index, value.x, value.z);
-        TextX_[value.index]->setText(QString::number(double(value.x), 'g', 7));
-        TextZ_[value.index]->setText(QString::number(double(value.z), 'g', 7));
-    }
-    RedrawPicture();
-}
-
-void FormMain::ApplySex(int16_t sex) {
-    setSexButtons(sex);
-    session_->SetSex(sex);
-    RedrawPicture();
-}
-
-void FormMain::ApplyPictureName(const std::string &name) {
-    TextPICTURENAME_->setText(QString::fromStdString(session_->StorePictureName(name)));
-    displayRecord();
-}
-
-void FormMain::ApplyMemo(const std::string &memo) {
-    session_->StoreMemo(session_->ShownCode(), memo);
-    fillingMemo_ = true;
-    TextMEMO_->setPlainText(QString::fromStdString(memo));
-    fillingMemo_ = false;
-    memoDirty_ = false;
-    memoCode_ = session_->ShownCode();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "app/FormMain.h"
-#include "app/Graphics.h"
 #include "app/PictureView.h"
+#include "session/Graphics.h"
 
 namespace pondera {
 
@@ -86,20 +86,20 @@ void FormMain::placeDetectedLandmarks(const LandmarkDetectionResult &result) {
             before[static_cast<size_t>(i)] = landMarkValue(i);
         session_->SetArea(
             {RoundScale(Picture1_->ScaleWidth()), RoundScale(Picture1_->ScaleHeight())});
+        after = before;
         for (int16_t i = 0; i < kLandMarks; ++i) {
             if (placedDuringDetection_[i]) continue;  // the user's own placement stands
             // Whole pixels, as a click on the pixel the point lies in gives.
-            const auto [x, z] = session_->Digitize(i, float(std::floor(result.points[i].x())),
-                                                   float(std::floor(result.points[i].y())));
-            TextX_[i]->setText(QString::number(double(x), 'g', 7));
-            TextZ_[i]->setText(QString::number(double(z), 'g', 7));
+            const auto [x, z] = session_->ToModel(float(std::floor(result.points[i].x())),
+                                                  float(std::floor(result.points[i].y())));
+            after[static_cast<size_t>(i)] = {i, x, z};
             setNeedsCheck(i, result.needsCheck[i]);
         }
-        RedrawPicture();
-        // The landmarks found are one undo step.
-        for (int16_t i = 0; i < kLandMarks; ++i)
-            after[static_cast<size_t>(i)] = landMarkValue(i);
-        if (before != after) pushEdit(SetLandMarksCommand::AllLandMarks(*this, before, after));
+        // The landmarks found are one undo step, their centres stored once.
+        if (before != after)
+            pushEdit(SetLandMarksCommand::AllLandMarks(*session_, before, after));
+        else
+            RedrawPicture();  // the marks to check
     });
 }
 

@@ -119,7 +119,6 @@ void FormMain::connectControls() {
             [this](int button, int shift, float x, float y) {
                 Picture1_MouseDown(static_cast<int16_t>(button), static_cast<int16_t>(shift), x, y);
             });
-    connect(TextIDCode_, &QLineEdit::textChanged, this, [this] { TextIDCode_Change(); });
     connect(TextMEMO_, &QPlainTextEdit::textChanged, this, [this] {
         if (fillingMemo_) return;
         memoDirty_ = true;

@@ -34,9 +34,9 @@ void FormMain::buildResults() {
 
     ExportContext context;
     context.owner = this;
-    context.shownRecord = [this] { return shownRecordData(); };
+    context.shownRecord = [this] { return session_->ShownData(); };
     context.shownPicture = [this] { return Picture1_->Picture(); };
-    context.allRecords = [this] { return store::readStoreRecords(session_->Store()); };
+    context.allRecords = [this] { return session_->AllRecords(); };
     context.chooseSaveFile = hooks_.chooseSaveFile;
     context.choosePrinter = hooks_.choosePrinter;
     context.error = [this](int number, const QString &sentence, const QString &detail) {
@@ -83,24 +83,10 @@ void FormMain::buildResults() {
     });
 }
 
-report::RecordData FormMain::shownRecordData() {
-    ClassEXCEL &store = session_->Store();
-    const ClassLANDMARK &landMarks = session_->LandMarks();
-    report::RecordData r;
-    r.code = session_->ShownCode();
-    r.pictureName = store.GetCurPictureName();
-    r.sex = store.GetCurSex();
-    r.memo = store.GetCurMemo();
-    for (int16_t i = landMarks.GetLandMarkMinNum(); i <= landMarks.GetLandMarkMaxNum(); ++i)
-        r.landmarks[static_cast<size_t>(i)] = {landMarks.GetLandMarkX(i),
-                                               landMarks.GetLandMarkZ(i)};
-    return r;
-}
-
 void FormMain::drawBaseOfSupport() {
     if (!MenuShow_Base_ || !MenuShow_Base_->isChecked() || !session_ || !session_->IsShown())
         return;
-    const report::Results results = report::computeResults(shownRecordData());
+    const report::Results &results = session_->ShownResults();
     const BalanceFigures &f = results.balance;
     if (!f.hasBase) return;
     const auto [leftX, groundY] =
@@ -120,7 +106,7 @@ void FormMain::showResults() {
         Results_->Clear();
         return;
     }
-    Results_->Show(report::computeResults(shownRecordData()));
+    Results_->Show(session_->ShownResults());
 }
 
 }  // namespace pondera

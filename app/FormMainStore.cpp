@@ -58,7 +58,7 @@ void FormMain::checkWorkbook(bool reportErrors) {
     if (!session_ || trap_.Running() || startupNoticesPending_ || checkingWorkbook_) return;
     checkingWorkbook_ = true;
     try {
-        session_->Store().CheckWorkbook();
+        session_->CheckWorkbook();
     } catch (const std::exception &e) {
         // On activation a failure stays unsaid: its message would reactivate the window and
         // be shown again; the next command looks again and reports it.
@@ -71,9 +71,9 @@ void FormMain::checkWorkbook(bool reportErrors) {
 }
 
 void FormMain::scheduleBackgroundSave() {
-    if (!session_ || !session_->Store().HasUnsavedChanges()) return;
+    if (!session_ || !session_->HasUnsavedChanges()) return;
     idleSave_.setSingleShot(true);
-    idleSave_.start(session_->Store().BackgroundSaveFailed() ? kRetrySaveMs : kIdleSaveMs);
+    idleSave_.start(session_->BackgroundSaveFailed() ? kRetrySaveMs : kIdleSaveMs);
 }
 
 // The snapshot is taken here, on the window's thread, between two events; the writing runs on
@@ -85,7 +85,7 @@ void FormMain::saveInBackground() {
         return;
     }
     try {
-        session_->Store().SaveInBackground([this] {
+        session_->SaveInBackground([this] {
             QMetaObject::invokeMethod(
                 this, [this] { backgroundSaveEnded(); }, Qt::QueuedConnection);
         });
@@ -96,7 +96,7 @@ void FormMain::saveInBackground() {
 
 void FormMain::backgroundSaveEnded() {
     if (!session_) return;  // the close took the save in
-    session_->Store().FinishBackgroundSave();
+    session_->FinishBackgroundSave();
     // Changes made while it wrote wait for the next pause (or for this one, if already over).
     if (!idleSave_.isActive()) scheduleBackgroundSave();
     // A failure is told once; a command still open shows it when it ends.
@@ -134,7 +134,7 @@ bool FormMain::Form_Unload() {
     try {
         session_->Close();
     } catch (const std::exception &e) {
-        if (session_->Store().HasUncommittedChanges()) {
+        if (session_->HasUncommittedChanges()) {
             // The close save found the journal unwritable too: nothing guards those changes.
             showError(errorNumber(e),
                       tr("記録ファイルを保存できませんでした。保存されていない変更があるため、"

@@ -307,14 +307,21 @@ void PictureView::paintEvent(QPaintEvent *) {
     painter.drawImage(QPointF(0, 0), canvas_);
 }
 
+std::optional<QPoint> PictureView::pixelAt(QPointF position) const {
+    const ViewTransform t = Transform(viewport()->devicePixelRatioF());
+    const long px = t.PictureX(position.x());
+    const long py = t.PictureY(position.y());
+    if (px < 0 || py < 0 || px >= area_.width || py >= area_.height) return std::nullopt;
+    return QPoint(static_cast<int>(px), static_cast<int>(py));
+}
+
 void PictureView::mousePressEvent(QMouseEvent *event) {
     event->accept();
     setFocus(Qt::MouseFocusReason);
-    const ViewTransform t = Transform(viewport()->devicePixelRatioF());
-    const long px = t.PictureX(event->position().x());
-    const long py = t.PictureY(event->position().y());
     // Beyond the area (grey) there is nothing to digitize.
-    if (px < 0 || py < 0 || px >= area_.width || py >= area_.height) return;
+    const std::optional<QPoint> pixel = pixelAt(event->position());
+    if (!pixel) return;
+    const long px = pixel->x(), py = pixel->y();
     int button = 0;
     switch (event->button()) {
         case Qt::LeftButton:
@@ -334,24 +341,53 @@ void PictureView::mousePressEvent(QMouseEvent *event) {
     if (modifiers & Qt::ShiftModifier) shift |= kShiftMask;
     if (modifiers & Qt::ControlModifier) shift |= kCtrlMask;
     if (modifiers & Qt::AltModifier) shift |= kAltMask;
+    pressed_ = true;
     emit mouseDown(button, shift, static_cast<float>(px), static_cast<float>(py));
 }
 
 void PictureView::mouseMoveEvent(QMouseEvent *event) {
     SetHover(event->position());
+    const std::optional<QPoint> pixel = pixelAt(event->position());
+    emit pointerOver(pixel);
+    if (!pressed_) return;
+    if (event->buttons() == Qt::NoButton)
+        endPress();  // a release another window took ends the press as well
+    else if (pixel)
+        emit dragTo(static_cast<float>(pixel->x()), static_cast<float>(pixel->y()));
+}
+
+void PictureView::mouseReleaseEvent(QMouseEvent *event) {
+    if (pressed_ && event->buttons() == Qt::NoButton) endPress();
+}
+
+void PictureView::endPress() {
+    pressed_ = false;
+    emit released();
 }
 
 bool PictureView::viewportEvent(QEvent *event) {
-    if (event->type() == QEvent::Leave) SetHover(std::nullopt);
+    if (event->type() == QEvent::Leave) {
+        SetHover(std::nullopt);
+        emit pointerOver(std::nullopt);
+    }
     return QAbstractScrollArea::viewportEvent(event);
 }
 
 bool PictureView::event(QEvent *event) {
     // A press sent to the view itself rather than its viewport (the viewport fills the view from
     // its top-left corner, so positions are the same) digitizes too.
-    if (event->type() == QEvent::MouseButtonPress) {
-        mousePressEvent(static_cast<QMouseEvent *>(event));
-        return true;
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            mousePressEvent(static_cast<QMouseEvent *>(event));
+            return true;
+        case QEvent::MouseMove:
+            mouseMoveEvent(static_cast<QMouseEvent *>(event));
+            return true;
+        case QEvent::MouseButtonRelease:
+            mouseReleaseEvent(static_cast<QMouseEvent *>(event));
+            return true;
+        default:
+            break;
     }
     return QAbstractScrollArea::event(event);
 }
@@ -381,7 +417,32 @@ void PictureView::wheelEvent(QWheelEvent *event) {
     event->accept();
 }
 
+bool PictureView::nudgeKey(QKeyEvent *event) {
+    if (!nudgeKeys_ || event->modifiers() & Qt::ControlModifier) return false;  // Ctrl pans
+    const int step = event->modifiers() & Qt::ShiftModifier ? 10 : 1;
+    switch (event->key()) {
+        case Qt::Key_Left:
+            emit nudged(-step, 0);
+            return true;
+        case Qt::Key_Right:
+            emit nudged(step, 0);
+            return true;
+        case Qt::Key_Up:
+            emit nudged(0, step);
+            return true;
+        case Qt::Key_Down:
+            emit nudged(0, -step);
+            return true;
+        default:
+            return false;
+    }
+}
+
 void PictureView::keyPressEvent(QKeyEvent *event) {
+    if (nudgeKey(event)) {
+        event->accept();
+        return;
+    }
     QScrollBar *h = horizontalScrollBar();
     QScrollBar *v = verticalScrollBar();
     const int stepX = std::max(1, viewSize().width() / 10);

@@ -6,13 +6,14 @@
 #include <optional>
 #include <vector>
 
-#include "app/ViewTransform.h"
+#include "session/ViewTransform.h"
 
 namespace pondera {
 
 // The picture area: the picture at the top-left of its area (FrameForPicture), shown fitted,
 // 1:1 or zoomed, with the landmarks and centres of gravity drawn over it, and a magnifier under
-// the pointer. It reports every mouse press with the picture pixel under the pointer.
+// the pointer. It reports every mouse press with the picture pixel under the pointer, the moves
+// of a press held down (a drag) and its release, and the pixel under the pointer.
 //
 // Zoom: Ctrl+wheel about the pointer, keys + and - about the pointer (or the view's centre),
 // 0 or F fits the picture, 1 shows it 1:1. Pan: scroll bars, wheel (vertical), Shift+wheel
@@ -62,6 +63,8 @@ class PictureView : public QAbstractScrollArea {
     bool MagnifierEnabled() const { return magnifier_; }
     // Where the pointer is, for the magnifier (tests set it; mouse moves set it too).
     void SetHover(std::optional<QPointF> at);
+    // The arrow keys without Ctrl nudge (nudged) rather than pan, as digitizing wants them.
+    void SetNudgeKeys(bool on) { nudgeKeys_ = on; }
 
     // The transform at a device pixel ratio, with the current zoom and scroll position.
     ViewTransform Transform(double ratio) const;
@@ -74,11 +77,20 @@ class PictureView : public QAbstractScrollArea {
   signals:
     // Any button press inside the area, with the picture pixel under the pointer.
     void mouseDown(int button, int shift, float x, float y);
+    // A move with the button of a press inside the area still held, to the pixel under the
+    // pointer (moves beyond the area are not reported), and the end of that press.
+    void dragTo(float x, float y);
+    void released();
+    // The picture pixel under the pointer; nothing while it is off the area.
+    void pointerOver(std::optional<QPoint> pixel);
+    // An arrow key with nudge keys on: one pixel, ten with Shift; z upward.
+    void nudged(int dx, int dz);
 
   protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     bool viewportEvent(QEvent *event) override;
     bool event(QEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
@@ -100,6 +112,9 @@ class PictureView : public QAbstractScrollArea {
     void renderMarkers(QImage &canvas, const ViewTransform &t) const;
     void renderLoupe(QImage &canvas, double ratio) const;
     QPointF zoomAnchor() const;
+    std::optional<QPoint> pixelAt(QPointF position) const;
+    void endPress();
+    bool nudgeKey(QKeyEvent *event);
     QSize viewSize() const;
 
     QImage picture_;
@@ -108,6 +123,8 @@ class PictureView : public QAbstractScrollArea {
     double zoom_ = 1.0;
     bool fitted_ = true;
     bool magnifier_ = true;
+    bool nudgeKeys_ = false;
+    bool pressed_ = false;  // a press inside the area whose release has not come yet
     std::optional<QPointF> hover_;
     std::vector<Shape> shapes_;
     struct Segment {

@@ -12,6 +12,7 @@
 #include "dialogs/FormInformation.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
+#include "session/StoreListSource.h"
 #include "store/records/ClassEXCEL.h"
 #include "store/xls/workbook_engine.h"
 #include "tools/workbook/generate.h"
@@ -78,7 +79,8 @@ void BM_DialogLoadOpen_Store(benchmark::State &state) {
     }
     for (auto _ : state) {
         int16_t cur = 0;
-        DialogLoad dialog(store, cur);
+        StoreListSource source(store);
+        DialogLoad dialog(source, cur);
         OpenAndClose(dialog);
     }
     state.SetItemsProcessed(state.iterations() * (kLastCode + 1));

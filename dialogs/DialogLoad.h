@@ -3,8 +3,7 @@
 #include <QDialog>
 #include <cstdint>
 
-#include "dialogs/LoadListSource.h"
-#include "store/records/ClassEXCEL.h"
+#include "session/LoadListSource.h"
 
 class QListView;
 class QPushButton;
@@ -24,8 +23,7 @@ namespace pondera {
 class DialogLoad : public QDialog {
     Q_OBJECT
   public:
-    DialogLoad(ClassEXCEL &store, int16_t &curIDCode, QWidget *parent = nullptr);
-    // The same dialog filled from any source of records (the store above goes through this too).
+    // Filled from a source of records: the record session's list, or a stand-in.
     DialogLoad(LoadListSource &source, int16_t &curIDCode, QWidget *parent = nullptr);
 
     // The text of one list entry: code, sex and picture name joined by single blanks.

@@ -2,7 +2,8 @@
 # One entry point for a fresh Debian 12 machine:
 #   tools/setup.sh run   install what is missing, build, start pondera2d in the caller's current directory
 #   tools/setup.sh test  install what is missing, check formatting, build and run the whole test suite,
-#                        then again under AddressSanitizer + UndefinedBehaviorSanitizer
+#                        then again under AddressSanitizer + UndefinedBehaviorSanitizer, and the tests
+#                        that run the background save and detection threads under ThreadSanitizer
 #   tools/setup.sh pose-model [BUILD_DIR]
 #                        fetch, check and convert the pose network again into BUILD_DIR (default
 #                        build/release), e.g. after a build made without network
@@ -43,7 +44,7 @@ install_packages() { # list names...
     fi
 }
 
-configure_and_build() { # dir, extra cmake args...
+configure() { # dir, extra cmake args...
     local dir=$1 log; shift
     log=$(mktemp)
     # Configure quietly, but show everything it said when it fails.
@@ -54,8 +55,18 @@ configure_and_build() { # dir, extra cmake args...
         exit 1
     fi
     rm -f "$log"
-    cmake --build "$repo/$dir" -j "$jobs"
 }
+
+configure_and_build() { # dir, extra cmake args...
+    configure "$@"
+    cmake --build "$repo/$1" -j "$jobs"
+}
+
+# The tests whose threads ThreadSanitizer watches: the record store's background save and the
+# window's saves and landmark detection. Only their programs are built, to keep the pass short.
+tsan_targets=(records_tests record_crash_child store_faults_window_test detect_window_test)
+tsan_tests='^records\..*BackgroundSaveTest|^app\.(store_faults_window_test|detect_window_test)$'
+
 
 check_format() {
     echo "== clang-format check"
@@ -81,6 +92,14 @@ test)
         -DPONDERA_BUILD_BENCH=OFF
     # Runs that only drive outside programs over files we wrote are left to the pass above.
     (cd "$repo/build/asan" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" -LE external)
+    echo "== threads under ThreadSanitizer"
+    configure build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPONDERA_WERROR=ON -DPONDERA_TSAN=ON \
+        -DPONDERA_BUILD_BENCH=OFF
+    cmake --build "$repo/build/tsan" -j "$jobs" --target "${tsan_targets[@]}"
+    # Qt is not built with ThreadSanitizer: races inside its libraries are left out.
+    (cd "$repo/build/tsan" && QT_QPA_PLATFORM=offscreen \
+        TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$repo/tools/tsan.supp" \
+        ctest --output-on-failure -j "$jobs" -R "$tsan_tests")
     ;;
 pose-model)
     install_packages run

@@ -14,6 +14,7 @@
 #include "app/ModuleMain.h"
 #include "app/PictureView.h"
 #include "pose/ModelLocation.h"
+#include "tests/app/window_fixture.h"
 
 using namespace pondera;
 
@@ -24,21 +25,15 @@ constexpr int kWaitMs = 30000;  // a detection takes a fraction of a second; the
 
 }  // namespace
 
-class DetectWindowTest : public QObject {
+// The copy of a demonstration record is declined: these cases change the record itself.
+class DetectWindowTest : public QObject, private pondera::test::WindowFixture {
     Q_OBJECT
   private slots:
     void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        QVERIFY(QDir::setCurrent(dir_->path()));
-        messages_.clear();
+        setUpWindow();
         model_ = pose::locateModel(POSE_TEST_MODEL_DIR);
     }
-    void cleanup() {
-        form_.reset();
-        QDir::setCurrent(QDir::tempPath());
-        dir_.reset();
-    }
+    void cleanup() { tearDownWindow(); }
 
     void loadPictureOnAnUnplacedRecordDetectsAllLandmarks() {
         requireModel();
@@ -53,16 +48,16 @@ class DetectWindowTest : public QObject {
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
 
         // Every landmark is in the record as its row shows it, in the 641 x 481 area's frame.
-        ClassEXCEL *store = form_->Excel();
+        const report::RecordData record = stored();
         for (int16_t i = 0; i < 22; ++i) {
             QCOMPARE(form_->TextX(i)->text(),
-                     QString::number(double(store->GetLandMarkX(i)), 'g', 7));
+                     QString::number(double(record.landmarks[i].x), 'g', 7));
             QCOMPARE(form_->TextZ(i)->text(),
-                     QString::number(double(store->GetLandMarkZ(i)), 'g', 7));
+                     QString::number(double(record.landmarks[i].z), 'g', 7));
         }
         // The right shoulder, placed by hand at picture (48, 162).
-        QVERIFY(std::abs(store->GetLandMarkX(4) - 48) < 12);
-        QVERIFY(std::abs(store->GetLandMarkZ(4) - (481 - 162)) < 12);
+        QVERIFY(std::abs(record.landmarks[4].x - 48) < 12);
+        QVERIFY(std::abs(record.landmarks[4].z - (481 - 162)) < 12);
         QVERIFY(!form_->TextCOGX()->text().isEmpty());
 
         // Derived landmarks are marked in their rows and on the picture until the user places them.
@@ -76,7 +71,7 @@ class DetectWindowTest : public QObject {
         form_->Picture1_MouseDown(1, 0, 80, 80);
         QVERIFY(!form_->NeedsCheck(0));
         QCOMPARE(form_->TextLandMark(0)->text(), QString("頭頂"));
-        QCOMPARE(store->GetLandMarkZ(0), 481.0f - 80);
+        QCOMPARE(stored().landmarks[0].z, 481.0f - 80);
     }
 
     void aPhotoWithoutAPersonChangesNothing() {
@@ -105,8 +100,8 @@ class DetectWindowTest : public QObject {
         form_->Picture1_MouseDown(1, 0, 10, 20);
         QTRY_VERIFY_WITH_TIMEOUT(!form_->Detection()->Busy(), kWaitMs);
         QTRY_VERIFY_WITH_TIMEOUT(form_->TextX(4)->text() != "0", kWaitMs);
-        QCOMPARE(form_->Excel()->GetLandMarkX(5), 10.0f);
-        QCOMPARE(form_->Excel()->GetLandMarkZ(5), 481.0f - 20);
+        QCOMPARE(stored().landmarks[5].x, 10.0f);
+        QCOMPARE(stored().landmarks[5].z, 481.0f - 20);
         QVERIFY(!form_->NeedsCheck(5));
     }
 
@@ -139,25 +134,12 @@ class DetectWindowTest : public QObject {
         if (whole.isNull() || !whole.copy(0, 0, 300, 480).save(path)) return {};
         return path;
     }
-    void start() {
-        form_.reset();
-        CurIDCode = -1;
-        FormMainHooks h;
-        h.message = [this](const QString &text) { messages_ << text; };
-        h.chooseFile = [this](QWidget *) { return nextFile_; };
-        h.runDialog = [](QDialog &) { return 0; };
+    FormMainHooks hooks() override {
+        FormMainHooks h = WindowFixture::hooks();
         h.poseModel = [this] { return model_; };
-        // The copy of a demonstration record is declined: these cases change the record itself.
-        h.ask = [](const QString &) { return false; };
-        form_ = std::make_unique<FormMain>(h);
-        QVERIFY(form_->IsLoaded());
-        form_->ShowNotices();
+        return h;
     }
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<FormMain> form_;
-    QStringList messages_;
-    QString nextFile_;
     pose::ModelLocation model_;
 };
 

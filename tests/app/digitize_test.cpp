@@ -23,18 +23,37 @@
 #include "model/EnglishNames.h"
 #include "model/demo_landmarks.h"
 #include "store/xls/workbook_engine.h"
+#include "tests/app/window_fixture.h"
 
 using namespace pondera;
 
 namespace {
 
-// A landmark of one record as the store holds it; the store is put back on the record shown.
-std::pair<float, float> storedLandMark(ClassEXCEL &store, int16_t code, int16_t index) {
-    const int16_t shown = store.GetCurCode();
-    store.SetCurCode(code);
-    const std::pair<float, float> value{store.GetLandMarkX(index), store.GetLandMarkZ(index)};
-    store.SetCurCode(shown);
-    return value;
+// The store as these tests read it, through the session: the record shown, or the one looked at.
+class StoredView {
+  public:
+    explicit StoredView(RecordSession &session) : session_(session) {}
+    int16_t GetCurCode() const { return code_ < 0 ? session_.ShownCode() : code_; }
+    void SetCurCode(int16_t code) { code_ = code; }
+    int16_t GetCodeMaxNum() { return session_.NewestCode(); }
+    float GetLandMarkX(int16_t i) { return record().landmarks[static_cast<size_t>(i)].x; }
+    float GetLandMarkZ(int16_t i) { return record().landmarks[static_cast<size_t>(i)].z; }
+    int16_t GetCurSex() { return record().sex; }
+    std::string GetCurPictureName() { return record().pictureName; }
+    std::string GetCurMemo() { return record().memo; }
+    RecordSession &Session() { return session_; }
+
+  private:
+    report::RecordData record() { return session_.StoredRecord(GetCurCode()); }
+    RecordSession &session_;
+    int16_t code_ = -1;
+};
+
+// A landmark of one record as the store holds it.
+std::pair<float, float> storedLandMark(StoredView &store, int16_t code, int16_t index) {
+    const report::Point p =
+        store.Session().StoredRecord(code).landmarks[static_cast<size_t>(index)];
+    return {p.x, p.z};
 }
 
 // Everything of the record shown that the store holds, read back through it.
@@ -45,7 +64,8 @@ struct RecordCells {
     bool operator==(const RecordCells &) const = default;
 };
 
-RecordCells cellsOf(ClassEXCEL &store) {
+RecordCells cellsOf(RecordSession &session) {
+    StoredView store(session);
     RecordCells cells;
     for (int16_t i = 0; i < 22; ++i)
         cells.landMarks[static_cast<size_t>(i)] = {store.GetLandMarkX(i), store.GetLandMarkZ(i)};
@@ -64,7 +84,7 @@ void dragMove(QWidget *picture, QPoint at) {
 
 }  // namespace
 
-class DigitizeTest : public QObject {
+class DigitizeTest : public QObject, private pondera::test::WindowFixture {
     Q_OBJECT
   private slots:
     void initTestCase() {
@@ -74,32 +94,10 @@ class DigitizeTest : public QObject {
     }
     void init() {
         QSettings(QStringLiteral("Pondera2D"), QStringLiteral("pondera2d")).clear();
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        QVERIFY(QDir::setCurrent(dir_->path()));
-        questions_.clear();
-        messages_.clear();
-        answer_ = false;
-        CurIDCode = -1;
-        FormMainHooks h;
-        h.message = [this](const QString &text) { messages_ << text; };
-        h.chooseFile = [this](QWidget *) { return nextFile_; };
-        h.runDialog = [](QDialog &dialog) { return int(dialog.result()); };
-        h.ask = [this](const QString &text) {
-            questions_ << text;
-            return answer_;
-        };
-        form_ = std::make_unique<FormMain>(h);
-        QVERIFY(form_->IsLoaded());
-        form_->ShowNotices();
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        setUpWindow();
+        startShown();
     }
-    void cleanup() {
-        form_.reset();
-        QDir::setCurrent(QDir::tempPath());
-        dir_.reset();
-    }
+    void cleanup() { tearDownWindow(); }
 
     void demoCopyOffer_data() {
         QTest::addColumn<bool>("yes");
@@ -116,7 +114,7 @@ class DigitizeTest : public QObject {
         QFETCH(bool, yes);
         QFETCH(QString, change);
         answer_ = yes;
-        ClassEXCEL &store = *form_->Excel();
+        StoredView store(*form_->Session());
         QCOMPARE(store.GetCurCode(), int16_t{3});
         QVERIFY(!form_->Status()->DemoBanner()->isHidden());
         const std::string demoPicture = store.GetCurPictureName();
@@ -183,7 +181,7 @@ class DigitizeTest : public QObject {
         QCOMPARE(questions_.size(), 1);
         // Own records are never asked about, and the banner's button starts one.
         QTest::mouseClick(form_->Status()->DemoNewButton(), Qt::LeftButton);
-        QCOMPARE(form_->Excel()->GetCurCode(), int16_t{4});
+        QCOMPARE(form_->Session()->ShownCode(), int16_t{4});
         QVERIFY(form_->Status()->DemoBanner()->isHidden());
     }
 
@@ -247,7 +245,7 @@ class DigitizeTest : public QObject {
     // landmark back to where it was before the press.
     void dragStoresTheEndAndUndoesInOneStep() {
         form_->New_Click();
-        ClassEXCEL &store = *form_->Excel();
+        StoredView store(*form_->Session());
         QTest::mouseClick(form_->TextLandMark(3), Qt::LeftButton);
         QCOMPARE(form_->CurLandMarkNum(), int16_t{3});
         QWidget *picture = form_->Picture1();
@@ -257,7 +255,7 @@ class DigitizeTest : public QObject {
             dragMove(picture, at);
         QCOMPARE(form_->TextX(3)->text(), QStringLiteral("150"));
         QCOMPARE(form_->TextZ(3)->text(), QStringLiteral("231"));
-        QCOMPARE(form_->LandMark()->GetLandMarkX(3), 150.0f);
+        QCOMPARE(form_->Session()->LandMarks().GetLandMarkX(3), 150.0f);
         QCOMPARE(store.GetLandMarkX(3), 100.0f);  // nothing written while moving
         QCOMPARE(store.GetLandMarkZ(3), 281.0f);
         QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(150, 250));
@@ -288,11 +286,11 @@ class DigitizeTest : public QObject {
         const QPoint press(100, 80), end(250, 190);
         QTest::mousePress(view->viewport(), Qt::LeftButton, {}, press);
         const float height = view->ScaleHeight();
-        QCOMPARE(form_->Excel()->GetLandMarkX(0), float(t.PictureX(press.x())));
+        QCOMPARE(stored().landmarks[0].x, float(t.PictureX(press.x())));
         dragMove(view->viewport(), end);
         QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, end);
-        QCOMPARE(form_->Excel()->GetLandMarkX(0), float(t.PictureX(end.x())));
-        QCOMPARE(form_->Excel()->GetLandMarkZ(0), height - float(t.PictureY(end.y())));
+        QCOMPARE(stored().landmarks[0].x, float(t.PictureX(end.x())));
+        QCOMPARE(stored().landmarks[0].z, height - float(t.PictureY(end.y())));
         QCOMPARE(form_->Status()->PointerText()->text(),
                  QStringLiteral("x %1  z %2")
                      .arg(t.PictureX(end.x()))
@@ -303,48 +301,48 @@ class DigitizeTest : public QObject {
     // cell by cell through the store; the centres on file follow the landmarks undo wrote.
     void undoRedoEveryKindOfEdit() {
         form_->New_Click();
-        ClassEXCEL &store = *form_->Excel();
+        StoredView store(*form_->Session());
         QWidget *picture = form_->Picture1();
-        std::vector<RecordCells> states{cellsOf(store)};
+        std::vector<RecordCells> states{cellsOf(store.Session())};
         QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(10, 20));
-        states.push_back(cellsOf(store));
+        states.push_back(cellsOf(store.Session()));
         QTest::mouseClick(form_->TextLandMark(1), Qt::LeftButton);
         QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(30, 40));
         dragMove(picture, QPoint(35, 45));
         QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(35, 45));
-        states.push_back(cellsOf(store));
+        states.push_back(cellsOf(store.Session()));
         QTest::keyClick(picture, Qt::Key_Right);  // picture has the focus from the press
         QTest::keyClick(picture, Qt::Key_Up, Qt::ShiftModifier);
-        states.push_back(cellsOf(store));
+        states.push_back(cellsOf(store.Session()));
         QTest::mouseClick(form_->OptionSex(1), Qt::LeftButton);
-        states.push_back(cellsOf(store));
+        states.push_back(cellsOf(store.Session()));
         nextFile_ = dir_->filePath("DEMO/demo001.bmp");
         form_->Load_Picture_Click();
-        states.push_back(cellsOf(store));
+        states.push_back(cellsOf(store.Session()));
         form_->TextMEMO()->setFocus();
         QTest::keyClicks(form_->TextMEMO(), "x");
         picture->setFocus();  // leaving the memo stores it
-        states.push_back(cellsOf(store));
+        states.push_back(cellsOf(store.Session()));
         std::array<LandMarkValue, 22> found{};
         for (int16_t i = 0; i < 22; ++i)
             found[static_cast<size_t>(i)] = {i, float(kDemoSetA[i].x), float(kDemoSetA[i].z)};
         form_->SetAllLandMarks(found);
-        states.push_back(cellsOf(store));
+        states.push_back(cellsOf(store.Session()));
         for (size_t k = 1; k < states.size(); ++k)
             QVERIFY2(!(states[k] == states[k - 1]), qPrintable(QString::number(k)));
         QCOMPARE(form_->UndoStack()->count(), int(states.size()) - 1);
 
         for (size_t k = states.size() - 1; k-- > 0;) {
             form_->MenuUndo()->trigger();
-            QVERIFY2(cellsOf(store) == states[k], qPrintable(QString::number(k)));
+            QVERIFY2(cellsOf(store.Session()) == states[k], qPrintable(QString::number(k)));
         }
         QVERIFY(!form_->MenuUndo()->isEnabled());
         for (size_t k = 1; k < states.size(); ++k) {
             QTest::keyClick(form_.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-            QVERIFY2(cellsOf(store) == states[k], qPrintable(QString::number(k)));
+            QVERIFY2(cellsOf(store.Session()) == states[k], qPrintable(QString::number(k)));
         }
         form_->MenuUndo()->trigger();  // the automatic landmarks, as one step
-        QVERIFY(cellsOf(store) == states[states.size() - 2]);
+        QVERIFY(cellsOf(store.Session()) == states[states.size() - 2]);
 
         // The centres undo stored are those of the landmarks it put back.
         ClassLANDMARK landMarks;
@@ -381,7 +379,7 @@ class DigitizeTest : public QObject {
         QFETCH(float, dx);
         QFETCH(float, dz);
         form_->New_Click();
-        ClassEXCEL &store = *form_->Excel();
+        StoredView store(*form_->Session());
         QTest::mouseClick(form_->TextX(6), Qt::LeftButton);
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(200, 100));
         const Qt::KeyboardModifiers mods = shift ? Qt::ShiftModifier : Qt::NoModifier;
@@ -417,8 +415,8 @@ class DigitizeTest : public QObject {
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(6, 6));
         QCOMPARE(form_->CurLandMarkNum(), on ? int16_t{0} : int16_t{20});
         QCOMPARE(form_->OptionLandMark(form_->CurLandMarkNum())->isChecked(), true);
-        QCOMPARE(form_->Excel()->GetLandMarkX(20), on ? 5.0f : 6.0f);
-        QCOMPARE(form_->Excel()->GetLandMarkX(21), on ? 6.0f : 0.0f);
+        QCOMPARE(stored().landmarks[20].x, on ? 5.0f : 6.0f);
+        QCOMPARE(stored().landmarks[21].x, on ? 6.0f : 0.0f);
         form_.reset();
         CurIDCode = -1;
         FormMain again;
@@ -428,7 +426,7 @@ class DigitizeTest : public QObject {
     // Landmarks are chosen by their name and value boxes and by keys anywhere in the window,
     // wrapping at both ends; choosing stores nothing.
     void selectionByBoxesAndKeys() {
-        const RecordCells before = cellsOf(*form_->Excel());
+        const RecordCells before = cellsOf(*form_->Session());
         QTest::mouseClick(form_->TextLandMark(7), Qt::LeftButton);
         QCOMPARE(form_->CurLandMarkNum(), int16_t{7});
         QVERIFY(form_->OptionLandMark(7)->isChecked());
@@ -448,7 +446,7 @@ class DigitizeTest : public QObject {
         QCOMPARE(form_->CurLandMarkNum(), int16_t{20});
         QVERIFY(form_->OptionLandMark(20)->isChecked());
         QCOMPARE(form_->TextMEMO()->toPlainText().contains('\t'), false);
-        QVERIFY(cellsOf(*form_->Excel()) == before);
+        QVERIFY(cellsOf(*form_->Session()) == before);
         QVERIFY(questions_.isEmpty());
     }
 
@@ -483,12 +481,6 @@ class DigitizeTest : public QObject {
 
   private:
     QTemporaryDir settingsDir_;
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<FormMain> form_;
-    QStringList questions_;
-    QStringList messages_;
-    QString nextFile_;
-    bool answer_ = false;
 };
 
 QTEST_MAIN(DigitizeTest)

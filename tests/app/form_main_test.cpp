@@ -28,6 +28,7 @@
 #include "model/ClassSEGMENT.h"
 #include "model/demo_landmarks.h"
 #include "store/xls/workbook_engine.h"
+#include "tests/app/window_fixture.h"
 
 using namespace pondera;
 
@@ -141,25 +142,12 @@ QColor background(QWidget *w) {
 
 }  // namespace
 
-class FormMainTest : public QObject {
+// The copy of a demonstration record is declined: these cases change the record itself.
+class FormMainTest : public QObject, private pondera::test::WindowFixture {
     Q_OBJECT
   private slots:
-    void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        QVERIFY(QDir::setCurrent(dir_->path()));
-        messages_.clear();
-        dialogs_.clear();
-        nextFile_.clear();
-        fileAsked_ = 0;
-        dialogAction_ = nullptr;
-        onMessage_ = nullptr;
-    }
-    void cleanup() {
-        form_.reset();
-        QDir::setCurrent(QDir::tempPath());
-        dir_.reset();
-    }
+    void init() { setUpWindow(); }
+    void cleanup() { tearDownWindow(); }
 
     // ---- start-up and layout ----
 
@@ -267,10 +255,10 @@ class FormMainTest : public QObject {
         QTest::mouseClick(form_->Picture1(), button, {}, QPoint(100, 200));
         QCOMPARE(form_->TextX(0)->text(), QString("100"));
         QCOMPARE(form_->TextZ(0)->text(), QString("281"));
-        QCOMPARE(form_->LandMark()->GetLandMarkX(0), 100.0f);
-        QCOMPARE(form_->LandMark()->GetLandMarkZ(0), 281.0f);
-        QCOMPARE(form_->Excel()->GetLandMarkX(0), 100.0f);
-        QCOMPARE(form_->Excel()->GetLandMarkZ(0), 281.0f);
+        QCOMPARE(form_->Session()->LandMarks().GetLandMarkX(0), 100.0f);
+        QCOMPARE(form_->Session()->LandMarks().GetLandMarkZ(0), 281.0f);
+        QCOMPARE(stored().landmarks[0].x, 100.0f);
+        QCOMPARE(stored().landmarks[0].z, 281.0f);
         // The current landmark's cross is centred on the click.
         const QImage overlay = form_->Picture1()->Overlay();
         QVERIFY(drawn(overlay, 100, 200));
@@ -310,10 +298,10 @@ class FormMainTest : public QObject {
         QCOMPARE(background(form_->TextX(5)), highlight());
         QCOMPARE(background(form_->TextZ(5)), highlight());
         // No value changed.
-        QCOMPARE(form_->LandMark()->GetLandMarkX(0), 100.0f);
-        QCOMPARE(form_->LandMark()->GetLandMarkX(5), float(kDemoSetB[5].x));
-        QCOMPARE(form_->Excel()->GetLandMarkX(0), 100.0f);
-        QCOMPARE(form_->Excel()->GetLandMarkZ(5), float(kDemoSetB[5].z));
+        QCOMPARE(form_->Session()->LandMarks().GetLandMarkX(0), 100.0f);
+        QCOMPARE(form_->Session()->LandMarks().GetLandMarkX(5), float(kDemoSetB[5].x));
+        QCOMPARE(stored().landmarks[0].x, 100.0f);
+        QCOMPARE(stored().landmarks[5].z, float(kDemoSetB[5].z));
         QCOMPARE(form_->TextX(5)->text(), QString::number(kDemoSetB[5].x));
         // The cross moved to landmark 5; landmark 0 keeps a plain circle.
         const QImage overlay = form_->Picture1()->Overlay();
@@ -325,8 +313,8 @@ class FormMainTest : public QObject {
         QVERIFY(!drawn(overlay, 108, 200));
         // The next click moves landmark 5.
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(300, 100));
-        QCOMPARE(form_->Excel()->GetLandMarkX(5), 300.0f);
-        QCOMPARE(form_->Excel()->GetLandMarkX(0), 100.0f);
+        QCOMPARE(stored().landmarks[5].x, 300.0f);
+        QCOMPARE(stored().landmarks[0].x, 100.0f);
     }
 
     void twoClicksKeepTheSecond() {
@@ -336,9 +324,9 @@ class FormMainTest : public QObject {
         QCOMPARE(form_->CurLandMarkNum(), int16_t(0));
         QCOMPARE(form_->TextX(0)->text(), QString("150"));
         QCOMPARE(form_->TextZ(0)->text(), QString("231"));
-        QCOMPARE(form_->LandMark()->GetLandMarkZ(0), 231.0f);
-        QCOMPARE(form_->Excel()->GetLandMarkX(0), 150.0f);
-        QCOMPARE(form_->Excel()->GetLandMarkZ(0), 231.0f);
+        QCOMPARE(form_->Session()->LandMarks().GetLandMarkZ(0), 231.0f);
+        QCOMPARE(stored().landmarks[0].x, 150.0f);
+        QCOMPARE(stored().landmarks[0].z, 231.0f);
         const QImage overlay = form_->Picture1()->Overlay();
         QVERIFY(!drawn(overlay, 102, 200));
         QVERIFY(drawn(overlay, 152, 250));
@@ -390,10 +378,10 @@ class FormMainTest : public QObject {
         QVERIFY(floorText(fx) != floorText(mx) || floorText(fz) != floorText(mz));
         QTest::mouseClick(form_->OptionSex(0), Qt::LeftButton);
         QVERIFY(form_->OptionSex(0)->isChecked());
-        QCOMPARE(form_->Excel()->GetCurSex(), int16_t(0));
+        QCOMPARE(stored().sex, int16_t(0));
         QCOMPARE(form_->TextCOGX()->text(), floorText(mx));
         QCOMPARE(form_->TextCOGZ()->text(), floorText(mz));
-        QCOMPARE(form_->Excel()->GetLandMarkX(3), float(kDemoSetB[3].x));
+        QCOMPARE(stored().landmarks[3].x, float(kDemoSetB[3].x));
         // The body centre marker moved to the male position.
         const QImage overlay = form_->Picture1()->Overlay();
         const QColor magenta(128, 0, 128);
@@ -418,7 +406,7 @@ class FormMainTest : public QObject {
         QTest::keyClicks(form_->TextMEMO(), "jump 2");
         if (how == "focus") {
             form_->TextX(3)->setFocus();
-            QCOMPARE(form_->Excel()->GetCurMemo(), std::string("jump 2"));
+            QCOMPARE(stored().memo, std::string("jump 2"));
         } else if (how == "new") {
             form_->New_Click();
             QCOMPARE(form_->TextMEMO()->toPlainText(), QString("NEW"));
@@ -433,7 +421,7 @@ class FormMainTest : public QObject {
         QTest::keyClicks(form_->TextIDCode(), "9");
         QCOMPARE(form_->TextIDCode()->text(), QString("ID Code : 39"));
         QCOMPARE(form_->TextMEMO()->toPlainText(), QString("demo3"));
-        QCOMPARE(form_->Excel()->GetCurCode(), int16_t(3));
+        QCOMPARE(form_->Session()->ShownCode(), int16_t(3));
     }
 
     void pictureThatCannotBeShown_data() {
@@ -449,8 +437,8 @@ class FormMainTest : public QObject {
         QFETCH(bool, message);
         start();
         nextFile_ = QDir::current().filePath(path);
-        form_->Excel()->PutPictureName(nextFile_.toStdString());
-        form_->TextIDCode_Change();
+        // The record shows itself anew over the picture it now names.
+        form_->Session()->StorePictureName(nextFile_.toStdString());
         QCOMPARE(form_->TextPICTURENAME()->text(), nextFile_);
         QVERIFY(form_->Picture1()->Picture().isNull());
         QCOMPARE(form_->TextX(1)->text(), QString::number(kDemoSetB[1].x));
@@ -462,7 +450,7 @@ class FormMainTest : public QObject {
         }
         // The program goes on: a click still digitizes.
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(10, 20));
-        QCOMPARE(form_->Excel()->GetLandMarkZ(0), 461.0f);
+        QCOMPARE(stored().landmarks[0].z, 461.0f);
         form_->close();
         QCOMPARE(fileCell("ID", 6, 2).text, nextFile_.toStdString());
     }
@@ -499,7 +487,7 @@ class FormMainTest : public QObject {
             QVERIFY(messages_[0].contains("Not a picture file"));
         // The record keeps its picture name and its picture.
         QCOMPARE(form_->TextPICTURENAME()->text(), before);
-        QCOMPARE(form_->Excel()->GetCurPictureName(), before.toStdString());
+        QCOMPARE(stored().pictureName, before.toStdString());
         QCOMPARE(form_->Picture1()->Picture().size(), QSize(640, 480));
         form_->close();
         QCOMPARE(fileCell("ID", 6, 2).text, before.toStdString());
@@ -534,16 +522,16 @@ class FormMainTest : public QObject {
         const ViewTransform t = view->Transform(view->viewport()->devicePixelRatioF());
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(320, 240));
         const float x = float(t.PictureX(320)), y = float(t.PictureY(240));
-        QCOMPARE(form_->Excel()->GetLandMarkX(0), x);
-        QCOMPARE(form_->Excel()->GetLandMarkZ(0), 3025.0f - y);
+        QCOMPARE(stored().landmarks[0].x, x);
+        QCOMPARE(stored().landmarks[0].z, 3025.0f - y);
         QCOMPARE(form_->TextZ(0)->text(), QString::number(3025 - int(y)));
         // Zoomed in, the same photo pixel is still the same model point.
         view->SetZoom(4.0, QPointF(320, 240));
         const ViewTransform z = view->Transform(view->viewport()->devicePixelRatioF());
         const QPoint at(int(z.x.DeviceCentreOf(x) / z.ratio), int(z.y.DeviceCentreOf(y) / z.ratio));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-        QCOMPARE(form_->Excel()->GetLandMarkX(0), x);
-        QCOMPARE(form_->Excel()->GetLandMarkZ(0), 3025.0f - y);
+        QCOMPARE(stored().landmarks[0].x, x);
+        QCOMPARE(stored().landmarks[0].z, 3025.0f - y);
     }
 
     void exifOrientationIsApplied_data() {
@@ -678,7 +666,7 @@ class FormMainTest : public QObject {
         form_->Load_Picture_Click();
         QCOMPARE(messages_, QStringList{"キャンセルされました"});
         QCOMPARE(form_->TextPICTURENAME()->text(), before);
-        QCOMPARE(form_->Excel()->GetCurPictureName(), before.toStdString());
+        QCOMPARE(stored().pictureName, before.toStdString());
     }
 
     void pictureDialogIsSetUp() {
@@ -777,10 +765,10 @@ class FormMainTest : public QObject {
         QVERIFY2(messages_[0].startsWith("エラー番号 6"), qPrintable(messages_[0]));
         QCOMPARE(CurIDCode, int16_t(32764));
         QCOMPARE(form_->TextIDCode()->text(), QString("ID Code : 32764"));
-        QCOMPARE(form_->Excel()->GetCodeMaxNum(), int16_t(32764));
+        QCOMPARE(form_->Session()->NewestCode(), int16_t(32764));
         // The record shown still takes clicks.
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(100, 200));
-        QCOMPARE(form_->Excel()->GetLandMarkZ(0), 281.0f);
+        QCOMPARE(stored().landmarks[0].z, 281.0f);
         form_->close();
         QCOMPARE(fileNumber("LANDMARK", 32767, 3), 281.0f);
     }
@@ -854,7 +842,7 @@ class FormMainTest : public QObject {
         QTest::keyClick(form_.get(), Qt::Key_L, Qt::ControlModifier);
         QCOMPARE(form_->TextIDCode()->text(), QString("ID Code : 1"));
         QCOMPARE(form_->TextMEMO()->toPlainText(), QString("demo1"));
-        QCOMPARE(form_->Excel()->GetCurCode(), int16_t(1));
+        QCOMPARE(form_->Session()->ShownCode(), int16_t(1));
         QCOMPARE(form_->TextX(0)->text(), QString::number(kDemoSetA[0].x));
         // A confirmation without a choice keeps the record shown.
         dialogAction_ = [](QDialog &) { CurIDCode = -1; };
@@ -862,9 +850,9 @@ class FormMainTest : public QObject {
         QCOMPARE(messages_.size(), 1);
         QVERIFY(messages_[0].startsWith("エラー番号 9"));
         QCOMPARE(CurIDCode, int16_t(1));
-        QCOMPARE(form_->Excel()->GetCurCode(), int16_t(1));
+        QCOMPARE(form_->Session()->ShownCode(), int16_t(1));
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(10, 20));
-        QCOMPARE(form_->Excel()->GetLandMarkX(0), 10.0f);
+        QCOMPARE(stored().landmarks[0].x, 10.0f);
         form_->close();
         QCOMPARE(fileNumber("LANDMARK", 4, 2), 10.0f);
     }
@@ -883,7 +871,7 @@ class FormMainTest : public QObject {
         else
             form_->close();
         QVERIFY(!form_->isVisible());
-        QCOMPARE(form_->Excel(), nullptr);
+        QCOMPARE(form_->Session(), nullptr);
         QCOMPARE(fileNumber("LANDMARK", 6, 2), 100.0f);
         // Nothing of the session is left beside the workbook.
         QVERIFY(QDir().entryList(QDir::Files | QDir::Hidden).filter("journal").isEmpty());
@@ -894,8 +882,8 @@ class FormMainTest : public QObject {
         // The window is asked to close while the command's message is still open.
         onMessage_ = [this] { QVERIFY(!form_->close()); };
         form_->Load_Picture_Click();
-        QVERIFY(form_->Excel() != nullptr);  // the command finished on an open store
-        QTRY_VERIFY(form_->Excel() == nullptr);
+        QVERIFY(form_->Session() != nullptr);  // the command finished on an open store
+        QTRY_VERIFY(form_->Session() == nullptr);
         QVERIFY(!form_->isVisible());
         QVERIFY(QDir().entryList(QDir::Files | QDir::Hidden).filter("journal").isEmpty());
     }
@@ -909,50 +897,8 @@ class FormMainTest : public QObject {
         second.reset();
         // The first copy is untouched and still works.
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(100, 200));
-        QCOMPARE(form_->Excel()->GetLandMarkX(0), 100.0f);
+        QCOMPARE(stored().landmarks[0].x, 100.0f);
     }
-
-  private:
-    FormMainHooks hooks() {
-        FormMainHooks h;
-        h.message = [this](const QString &text) {
-            messages_ << text;
-            if (onMessage_) onMessage_();
-        };
-        h.chooseFile = [this](QWidget *) {
-            ++fileAsked_;
-            return nextFile_;
-        };
-        h.runDialog = [this](QDialog &dialog) {
-            dialogs_ << dialog.metaObject()->className();
-            if (dialogAction_) dialogAction_(dialog);
-            return int(dialog.result());
-        };
-        // The copy of a demonstration record is declined: these cases change the record itself.
-        h.ask = [](const QString &) { return false; };
-        return h;
-    }
-    void startShown() {
-        start();
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
-    }
-    void start() {
-        form_.reset();
-        CurIDCode = -1;
-        form_ = std::make_unique<FormMain>(hooks());
-        QVERIFY(form_->IsLoaded());
-        form_->ShowNotices();
-    }
-
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<FormMain> form_;
-    QStringList messages_;
-    QStringList dialogs_;
-    QString nextFile_;
-    int fileAsked_ = 0;
-    std::function<void(QDialog &)> dialogAction_;
-    std::function<void()> onMessage_;
 };
 
 QTEST_MAIN(FormMainTest)

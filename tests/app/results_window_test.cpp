@@ -22,6 +22,7 @@
 #include "model/demo_landmarks.h"
 #include "report/AnnotatedPicture.h"
 #include "report/ResultTexts.h"
+#include "tests/app/window_fixture.h"
 
 using namespace pondera;
 
@@ -59,23 +60,17 @@ QList<QStringList> csvRows(const QString &path) {
 
 }  // namespace
 
-class ResultsWindowTest : public QObject {
+// The copy of a demonstration record is declined: these cases change the record itself.
+class ResultsWindowTest : public QObject, private pondera::test::WindowFixture {
     Q_OBJECT
 
   private slots:
     void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        QVERIFY(QDir::setCurrent(dir_->path()));
-        messages_.clear();
+        setUpWindow();
         saveAsked_.clear();
         nextSave_.clear();
     }
-    void cleanup() {
-        form_.reset();
-        QDir::setCurrent(QDir::tempPath());
-        dir_.reset();
-    }
+    void cleanup() { tearDownWindow(); }
 
     void resultsRowShowsTheRecordShownWithoutMovingTheControls() {
         start();
@@ -168,9 +163,9 @@ class ResultsWindowTest : public QObject {
             QCOMPARE(pdfPages(nextSave_), 1);
         }
         // The workbook is only read: the shown record and its landmark stay current.
-        QCOMPARE(form_->Excel()->GetCurCode(), int16_t(3));
+        QCOMPARE(form_->Session()->ShownCode(), int16_t(3));
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(120, 230));
-        QCOMPARE(form_->Excel()->GetLandMarkX(0), 120.0f);
+        QCOMPARE(stored().landmarks[0].x, 120.0f);
     }
 
     void failedOrCancelledExportsSayWhatHappened() {
@@ -188,7 +183,7 @@ class ResultsWindowTest : public QObject {
         QVERIFY(!QFile::exists(nextSave_));
         // The window goes on as before.
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(100, 200));
-        QCOMPARE(form_->Excel()->GetLandMarkZ(0), 281.0f);
+        QCOMPARE(stored().landmarks[0].z, 281.0f);
     }
 
     void printGoesThroughThePrintDialog() {
@@ -212,18 +207,15 @@ class ResultsWindowTest : public QObject {
     int areaHeight() const { return report::areaHeightFor(form_->Picture1()->Picture().size()); }
     report::RecordData shownRecord() const {
         report::RecordData r;
-        r.code = form_->Excel()->GetCurCode();
-        r.sex = form_->Excel()->GetCurSex();
+        r.code = form_->Session()->ShownCode();
+        r.sex = stored().sex;
         for (int16_t i = 0; i < 22; ++i)
-            r.landmarks[size_t(i)] = {form_->LandMark()->GetLandMarkX(i),
-                                      form_->LandMark()->GetLandMarkZ(i)};
+            r.landmarks[size_t(i)] = {form_->Session()->LandMarks().GetLandMarkX(i),
+                                      form_->Session()->LandMarks().GetLandMarkZ(i)};
         return r;
     }
-    FormMainHooks hooks() {
-        FormMainHooks h;
-        h.message = [this](const QString &text) { messages_ << text; };
-        h.chooseFile = [](QWidget *) { return QString(); };
-        h.runDialog = [](QDialog &dialog) { return int(dialog.result()); };
+    FormMainHooks hooks() override {
+        FormMainHooks h = WindowFixture::hooks();
         h.chooseSaveFile = [this](QWidget *, const QString &, const QString &suggested,
                                   const QString &) {
             saveAsked_ << suggested;
@@ -232,23 +224,14 @@ class ResultsWindowTest : public QObject {
         h.choosePrinter = [this](QWidget *, QPrinter &printer) {
             return printerAction_ ? printerAction_(printer) : false;
         };
-        // The copy of a demonstration record is declined: these cases change the record itself.
-        h.ask = [](const QString &) { return false; };
         return h;
     }
     void start() {
-        form_.reset();
-        CurIDCode = -1;
-        form_ = std::make_unique<FormMain>(hooks());
-        QVERIFY(form_->IsLoaded());
-        form_->ShowNotices();
+        WindowFixture::start();
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     }
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<FormMain> form_;
-    QStringList messages_;
     QStringList saveAsked_;
     QString nextSave_;
     std::function<bool(QPrinter &)> printerAction_;

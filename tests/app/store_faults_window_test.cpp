@@ -19,6 +19,7 @@
 #include "app/ModuleMain.h"
 #include "app/PictureView.h"
 #include "store/xls/workbook_engine.h"
+#include "tests/app/window_fixture.h"
 
 using namespace pondera;
 
@@ -71,23 +72,15 @@ bool anyContains(const QStringList &texts, const QString &part) {
 
 }  // namespace
 
-class StoreFaultsWindowTest : public QObject {
+class StoreFaultsWindowTest : public QObject, private pondera::test::WindowFixture {
     Q_OBJECT
   private slots:
     void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        QVERIFY(QDir::setCurrent(dir_->path()));
-        messages_.clear();
+        setUpWindow();
         asked_.clear();
         onAsk_ = nullptr;
-        dialogAction_ = nullptr;
     }
-    void cleanup() {
-        form_.reset();
-        QDir::setCurrent(QDir::tempPath());
-        dir_.reset();
-    }
+    void cleanup() { tearDownWindow(); }
 
     // The journal cannot grow: the click is said not to be saved yet, it is retried at the next
     // command, and the window does not close while it is only in memory.
@@ -103,7 +96,7 @@ class StoreFaultsWindowTest : public QObject {
         QTest::mouseClick(form_->Picture1(), Qt::LeftButton, {}, QPoint(150, 250));
         QVERIFY2(anyContains(messages_, "エラー番号 75"), qPrintable(messages_.join('|')));
         QVERIFY(anyContains(messages_, "まだ保存されていません"));
-        QVERIFY(form_->Excel()->HasUncommittedChanges());
+        QVERIFY(form_->Session()->HasUncommittedChanges());
         // The next command tries again and says so again.
         messages_.clear();
         form_->OptionLandMark_Click(2);
@@ -116,7 +109,7 @@ class StoreFaultsWindowTest : public QObject {
         QCOMPARE(asked_.size(), 1);
         QVERIFY(asked_[0].startsWith("エラー番号 75"));
         QVERIFY(!anyContains(messages_ + asked_, "変更は失われず"));
-        QVERIFY(form_->Excel() != nullptr);
+        QVERIFY(form_->Session() != nullptr);
 
         // The user frees space and retries: everything reaches the workbook.
         onAsk_ = [&full] {
@@ -125,7 +118,7 @@ class StoreFaultsWindowTest : public QObject {
         };
         form_->close();
         QCOMPARE(asked_.size(), 2);
-        QCOMPARE(form_->Excel(), nullptr);
+        QCOMPARE(form_->Session(), nullptr);
         QCOMPARE(fileCell("LANDMARK", 7, 4).number, 150.0);
         QCOMPARE(fileCell("LANDMARK", 7, 2).number, 100.0);
     }
@@ -142,13 +135,13 @@ class StoreFaultsWindowTest : public QObject {
             QVERIFY(asked_.isEmpty());
             QCOMPARE(messages_.size(), 1);
             QVERIFY2(messages_[0].contains("変更は失われず"), qPrintable(messages_[0]));
-            QCOMPARE(form_->Excel(), nullptr);
+            QCOMPARE(form_->Session(), nullptr);
         }
         form_.reset();
         QVERIFY(QFileInfo::exists(kJournal));
         start();
-        QCOMPARE(form_->Excel()->GetCodeMaxNum(), int16_t(4));
-        QCOMPARE(form_->Excel()->GetLandMarkX(0), 100.0f);
+        QCOMPARE(form_->Session()->NewestCode(), int16_t(4));
+        QCOMPARE(stored().landmarks[0].x, 100.0f);
     }
 
     // A pause after a change brings the workbook file up to date while the window goes on; the
@@ -182,7 +175,7 @@ class StoreFaultsWindowTest : public QObject {
         QVERIFY(fileCell("LANDMARK", 7, 2).isEmpty());  // the previous file stays
         full->lift();
         form_->close();
-        QCOMPARE(form_->Excel(), nullptr);
+        QCOMPARE(form_->Session(), nullptr);
         QCOMPARE(messages_.size(), 1);
         QCOMPARE(fileCell("LANDMARK", 7, 2).number, 130.0);
     }
@@ -206,7 +199,7 @@ class StoreFaultsWindowTest : public QObject {
         QCOMPARE(messages_.size(), cut ? 1 : 0);
         if (cut) QVERIFY2(messages_[0].startsWith("エラー番号 5"), qPrintable(messages_[0]));
         form_->close();
-        QCOMPARE(form_->Excel(), nullptr);
+        QCOMPARE(form_->Session(), nullptr);
         QCOMPARE(QString::fromStdString(fileCell("ID", 6, 4).text), typed.left(kept));
     }
 
@@ -320,27 +313,15 @@ class StoreFaultsWindowTest : public QObject {
     }
 
   private:
-    FormMainHooks hooks() {
-        FormMainHooks h;
-        h.message = [this](const QString &text) { messages_ << text; };
+    // Editing a demonstration record offers a copy of it; these tests decline. Retry is
+    // answered by onAsk_.
+    FormMainHooks hooks() override {
+        FormMainHooks h = WindowFixture::hooks();
         h.askRetry = [this](const QString &text) {
             asked_ << text;
             return onAsk_ ? onAsk_() : false;
         };
-        // Editing a demonstration record offers a copy of it; these tests decline.
-        h.ask = [](const QString &) { return false; };
-        h.runDialog = [this](QDialog &dialog) {
-            if (dialogAction_) dialogAction_(dialog);
-            return int(dialog.result());
-        };
         return h;
-    }
-    void start() {
-        form_.reset();
-        CurIDCode = -1;
-        form_ = std::make_unique<FormMain>(hooks());
-        QVERIFY(form_->IsLoaded());
-        form_->ShowNotices();
     }
     // Starts and adds a record; from then on files grow only as far as the journal needs, so
     // the workbook no longer fits. Null when that limit cannot be set.
@@ -359,12 +340,8 @@ class StoreFaultsWindowTest : public QObject {
         QVERIFY(messages_.isEmpty());
     }
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<FormMain> form_;
-    QStringList messages_;
     QStringList asked_;
     std::function<bool()> onAsk_;
-    std::function<void(QDialog &)> dialogAction_;
 };
 
 QTEST_MAIN(StoreFaultsWindowTest)

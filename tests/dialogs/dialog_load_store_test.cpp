@@ -15,7 +15,9 @@
 #include "dialogs/DialogLoad.h"
 #include "model/ClassLANDMARK.h"
 #include "model/ClassSEGMENT.h"
+#include "session/StoreListSource.h"
 #include "store/records/ClassEXCEL.h"
+#include "tests/app/window_fixture.h"
 
 using namespace pondera;
 
@@ -33,21 +35,14 @@ void SelectRow(DialogLoad &dialog, int row) {
 
 }  // namespace
 
-class DialogLoadStoreTest : public QObject {
+class DialogLoadStoreTest : public QObject, private pondera::test::WindowFixture {
     Q_OBJECT
   private slots:
     void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        QVERIFY(QDir::setCurrent(dir_->path()));
-        dialogAction_ = nullptr;
-        messages_.clear();
+        setUpWindow();
+        loadAction_ = nullptr;
     }
-    void cleanup() {
-        form_.reset();
-        QDir::setCurrent(QDir::tempPath());
-        dir_.reset();
-    }
+    void cleanup() { tearDownWindow(); }
 
     void firstStartThenNew() {
         ClassLANDMARK landMark;
@@ -60,13 +55,15 @@ class DialogLoadStoreTest : public QObject {
                                 QStringLiteral("3 1 ") + demo + QStringLiteral("demo003.bmp")};
         int16_t cur = 0;
         {
-            DialogLoad dialog(store, cur);
+            StoreListSource source(store);
+            DialogLoad dialog(source, cur);
             QCOMPARE(Entries(dialog), first);
             QCOMPARE(store.GetCurCode(), int16_t{3});
         }
         store.SetCurCode(1);
         QCOMPARE(store.AddCode(), int16_t{4});
-        DialogLoad dialog(store, cur);
+        StoreListSource source(store);
+        DialogLoad dialog(source, cur);
         QCOMPARE(Entries(dialog), first + QStringList{QStringLiteral("4 0 ")});
         QCOMPARE(store.GetCurCode(), int16_t{4});
         QCOMPARE(cur, int16_t{0});
@@ -75,14 +72,14 @@ class DialogLoadStoreTest : public QObject {
 
     void loadCommandShowsTheChoice() {
         start();
-        dialogAction_ = [](DialogLoad &dialog) {
+        loadAction_ = [](DialogLoad &dialog) {
             SelectRow(dialog, 2);
             QTest::mouseClick(dialog.OKButton(), Qt::LeftButton);
         };
         form_->Load_Click();
         QCOMPARE(CurIDCode, int16_t{2});
         QCOMPARE(form_->TextIDCode()->text(), QStringLiteral("ID Code : 2"));
-        QCOMPARE(form_->Excel()->GetCurCode(), int16_t{2});
+        QCOMPARE(form_->Session()->ShownCode(), int16_t{2});
         QVERIFY(messages_.isEmpty());
     }
 
@@ -100,7 +97,7 @@ class DialogLoadStoreTest : public QObject {
         form_->Load_Click();  // closed untouched: record 4 stays
         QCOMPARE(CurIDCode, int16_t{4});
         QCOMPARE(form_->TextIDCode()->text(), QStringLiteral("ID Code : 4"));
-        dialogAction_ = [](DialogLoad &dialog) {
+        loadAction_ = [](DialogLoad &dialog) {
             SelectRow(dialog, 1);
             QTest::mouseClick(dialog.OKButton(), Qt::LeftButton);
         };
@@ -109,7 +106,7 @@ class DialogLoadStoreTest : public QObject {
         form_->OptionLandMark_Click(5);
         const QString x0 = form_->TextX(0)->text();
 
-        dialogAction_ = [how](DialogLoad &dialog) {
+        loadAction_ = [how](DialogLoad &dialog) {
             if (how == QLatin1String("cancel")) {
                 SelectRow(dialog, 3);
                 QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
@@ -127,37 +124,32 @@ class DialogLoadStoreTest : public QObject {
         QCOMPARE(CurIDCode, int16_t{1});
         QCOMPARE(form_->TextIDCode()->text(), QStringLiteral("ID Code : 1"));
         // The dialog moved the store through every code; it is back on the record shown.
-        QCOMPARE(form_->Excel()->GetCurCode(), int16_t{1});
+        QCOMPARE(form_->Session()->ShownCode(), int16_t{1});
         QCOMPARE(form_->CurLandMarkNum(), int16_t{5});
         QCOMPARE(form_->TextX(0)->text(), x0);
         QVERIFY(messages_.isEmpty());
     }
 
   private:
-    void start() {
-        form_.reset();
-        CurIDCode = -1;
-        FormMainHooks hooks;
-        hooks.message = [this](const QString &text) { messages_ << text; };
-        hooks.chooseFile = [](QWidget *) { return QString(); };
-        hooks.runDialog = [this](QDialog &dialog) {
+    FormMainHooks hooks() override {
+        FormMainHooks h = WindowFixture::hooks();
+        h.runDialog = [this](QDialog &dialog) {
             // The dialog is opened as the user sees it, then acted on.
             dialog.show();
-            if (auto *load = qobject_cast<DialogLoad *>(&dialog); load && dialogAction_)
-                dialogAction_(*load);
+            if (auto *load = qobject_cast<DialogLoad *>(&dialog); load && loadAction_)
+                loadAction_(*load);
             else
                 dialog.reject();
             return dialog.result();
         };
-        form_ = std::make_unique<FormMain>(hooks);
-        QVERIFY(form_->IsLoaded());
+        return h;
+    }
+    void start() {
+        WindowFixture::start();
         messages_.clear();
     }
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<FormMain> form_;
-    QStringList messages_;
-    std::function<void(DialogLoad &)> dialogAction_;
+    std::function<void(DialogLoad &)> loadAction_;
 };
 
 QTEST_MAIN(DialogLoadStoreTest)

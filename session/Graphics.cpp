@@ -1,4 +1,4 @@
-#include "app/Graphics.h"
+#include "session/Graphics.h"
 
 #include <cmath>
 #include <limits>

@@ -4,9 +4,12 @@
 
 #include <filesystem>
 
-#include "app/RecordSession.h"
+#include <QUndoStack>
+
 #include "base/error.h"
 #include "model/demo_landmarks.h"
+#include "session/EditCommands.h"
+#include "session/RecordSession.h"
 #include "store/xls/workbook_engine.h"
 #include "tests/support/test_support.h"
 
@@ -68,8 +71,8 @@ TEST_F(RecordSessionTest, UnchangedCentresAreNotWrittenAgain) {
     s.Show(3);
     s.Commit();
     const auto shown = journalBytes();
-    // A redraw with nothing changed (a landmark row selected) journals nothing.
-    s.StoreCentres();
+    // A change that moves no landmark journals nothing.
+    s.PlaceLandMarks({});
     s.Commit();
     EXPECT_EQ(journalBytes(), shown);
     // A click moves a landmark and the centres it pulls along.
@@ -106,8 +109,8 @@ TEST_P(RecordSessionFrameTest, ClickBecomesModelCoordinatesOfTheArea) {
     const auto [x, z] = s.Digitize(2, c.picX, c.picY);
     EXPECT_EQ(x, c.modelX);
     EXPECT_EQ(z, c.modelZ);
-    EXPECT_EQ(s.Store().GetLandMarkX(2), c.modelX);
-    EXPECT_EQ(s.Store().GetLandMarkZ(2), c.modelZ);
+    EXPECT_EQ(s.StoredRecord(3).landmarks[2].x, c.modelX);
+    EXPECT_EQ(s.StoredRecord(3).landmarks[2].z, c.modelZ);
     const auto [px, py] = s.ToPicture(x, z);
     EXPECT_EQ(px, c.picX);
     EXPECT_EQ(py, c.picY);
@@ -127,7 +130,7 @@ TEST_F(RecordSessionTest, SexChangeStoresSexAndCentres) {
     s.Show(3);
     const float female = s.CurrentCentres().bodyZ;
     s.SetSex(0);
-    EXPECT_EQ(s.Store().GetCurSex(), 0);
+    EXPECT_EQ(s.StoredRecord(3).sex, 0);
     EXPECT_NE(s.CurrentCentres().bodyZ, female);
     EXPECT_EQ(s.LandMarks().GetLandMarkX(3), float(kDemoSetB[3].x));
     s.Close();
@@ -138,13 +141,14 @@ TEST_F(RecordSessionTest, SexChangeStoresSexAndCentres) {
 TEST_F(RecordSessionTest, UnknownSexHasNoCentresUntilOneIsChosen) {
     RecordSession &s = open();
     s.Show(3);
-    s.Store().PutSex(7);
+    s.SetSex(7);
     s.Commit();
     const ShownRecord record = s.Show(3);
     EXPECT_FALSE(record.sexDrawable);
     EXPECT_FALSE(s.CurrentCentres().drawable);
+    EXPECT_FALSE(s.ShownResults().computable);
     const auto before = journalBytes();
-    s.StoreCentres();
+    s.Show(3);
     s.Commit();
     EXPECT_EQ(journalBytes(), before);
     s.SetSex(1);
@@ -156,11 +160,14 @@ TEST_F(RecordSessionTest, NewRecordsAndMemosKeepTheRecordShown) {
     s.Show(3);
     EXPECT_EQ(s.AddRecord(), 4);
     EXPECT_EQ(s.AddRecord(), 5);
-    EXPECT_EQ(s.Store().GetCurCode(), 3);
     s.StoreMemo(4, "jump 2");
-    EXPECT_EQ(s.Store().GetCurCode(), 3);
     s.StoreMemo(3, "mine");
-    EXPECT_EQ(s.Store().GetCurMemo(), "mine");
+    EXPECT_EQ(s.StoredRecord(3).memo, "mine");
+    EXPECT_EQ(s.ShownData().memo, "mine");
+    // Edits still land on the record shown.
+    s.PutLandMark(0, 5, 6);
+    EXPECT_EQ(s.StoredRecord(3).landmarks[0].x, 5.0f);
+    EXPECT_EQ(s.StoredRecord(4).landmarks[0].x, 0.0f);
     const ShownRecord fresh = s.Show(5);
     EXPECT_EQ(fresh.memo, "NEW");
     EXPECT_EQ(fresh.sex, 0);
@@ -188,6 +195,63 @@ TEST_F(RecordSessionTest, TextInALandmarkCellIsReadAsZeroAndNamed) {
     EXPECT_EQ(record.badCells[0], again.LandMarks().GetLandMarkName(1) + " X");
     EXPECT_EQ(again.LandMarks().GetLandMarkX(1), 0.0f);
     EXPECT_EQ(again.LandMarks().GetLandMarkZ(1), 461.0f);
+}
+
+// Landmarks placed together (detection places all 22) are one change: the centres are computed
+// and stored once, not once per landmark, and the window hears of it once.
+TEST_F(RecordSessionTest, ManyLandmarksAreOneChange) {
+    RecordSession &s = open();
+    s.Show(s.AddRecord());
+    std::vector<LandMarkValue> values;
+    for (int16_t i = 0; i < 22; ++i)
+        values.push_back({i, float(kDemoSetB[i].x), float(kDemoSetB[i].z)});
+    s.Commit();
+    const auto start = journalBytes();
+    std::vector<unsigned> changes;
+    QObject::connect(&s, &RecordSession::changed, [&](unsigned what) { changes.push_back(what); });
+    s.PlaceLandMarks(values);
+    s.Commit();
+    const auto together = journalBytes() - start;
+    EXPECT_EQ(changes, std::vector<unsigned>{RecordSession::kLandMarks});
+    EXPECT_TRUE(s.ShownResults().balance.Complete());
+
+    s.Show(s.AddRecord());
+    s.Commit();
+    const auto start2 = journalBytes();
+    for (const LandMarkValue &value : values)
+        s.PutLandMark(value.index, value.x, value.z);
+    s.Commit();
+    EXPECT_LT(together, journalBytes() - start2);
+    // Either way the record holds the same landmarks and centres.
+    EXPECT_EQ(s.StoredRecord(4).landmarks[7].x, float(kDemoSetB[7].x));
+    EXPECT_EQ(s.StoredRecord(5).landmarks[7].x, float(kDemoSetB[7].x));
+}
+
+// An undo step makes its change when pushed and takes it back on undo, through the session.
+TEST_F(RecordSessionTest, UndoStepsMakeTheirChangeOnTheSession) {
+    RecordSession &s = open();
+    s.Show(s.AddRecord());
+    QUndoStack stack;
+    stack.push(new SetLandMarksCommand(s, SetLandMarksCommand::Kind::kPlace, {s.LandMark(2)},
+                                       {{2, 10, 20}}));
+    EXPECT_EQ(s.StoredRecord(4).landmarks[2].x, 10.0f);
+    stack.push(new SetLandMarksCommand(s, SetLandMarksCommand::Kind::kDragEnd, {{2, 10, 20}},
+                                       {{2, 30, 40}}));
+    EXPECT_EQ(stack.count(), 1);  // a drag's end joins its press
+    stack.push(new SetSexCommand(s, 0, 1));
+    stack.push(new SetTextCommand(s, SetTextCommand::Field::kMemo, "NEW", "jump"));
+    EXPECT_EQ(s.StoredRecord(4).sex, 1);
+    EXPECT_EQ(s.StoredRecord(4).memo, "jump");
+    stack.undo();
+    stack.undo();
+    stack.undo();
+    const report::RecordData back = s.StoredRecord(4);
+    EXPECT_EQ(back.landmarks[2].x, 0.0f);
+    EXPECT_EQ(back.sex, 0);
+    EXPECT_EQ(back.memo, "NEW");
+    stack.redo();
+    EXPECT_EQ(s.LandMark(2), (LandMarkValue{2, 30, 40}));
+    EXPECT_EQ(s.StoredRecord(4).landmarks[2].z, 40.0f);
 }
 
 TEST_F(RecordSessionTest, DigitizingWithoutARecordShownIsRefused) {

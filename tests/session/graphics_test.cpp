@@ -1,8 +1,8 @@
 #include <QTest>
 #include <cfloat>
 
-#include "app/Graphics.h"
 #include "base/error.h"
+#include "session/Graphics.h"
 
 using namespace pondera;
 

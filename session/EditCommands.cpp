@@ -1,7 +1,9 @@
-#include "app/EditCommands.h"
+#include "session/EditCommands.h"
 
 #include <QCoreApplication>
 #include <utility>
+
+#include "session/RecordSession.h"
 
 namespace pondera {
 
@@ -13,30 +15,28 @@ QString caption(const char *source) {
 
 }  // namespace
 
-void EditCommand::undo() {
-    apply(false);
-}
-
-void EditCommand::redo() {
-    // The change was made before the step was pushed.
-    if (std::exchange(done_, false)) return;
-    apply(true);
-}
-
-SetLandMarksCommand::SetLandMarksCommand(EditTarget &target, Kind kind,
+SetLandMarksCommand::SetLandMarksCommand(RecordSession &session, Kind kind,
                                          std::vector<LandMarkValue> before,
                                          std::vector<LandMarkValue> after)
-    : EditCommand(target,
+    : EditCommand(session,
                   kind == Kind::kAll ? caption("LandMark の自動配置") : caption("LandMark の配置")),
       kind_(kind),
       before_(std::move(before)),
       after_(std::move(after)) {}
 
-SetLandMarksCommand *SetLandMarksCommand::AllLandMarks(EditTarget &target,
+SetLandMarksCommand *SetLandMarksCommand::AllLandMarks(RecordSession &session,
                                                        const std::array<LandMarkValue, 22> &before,
                                                        const std::array<LandMarkValue, 22> &after) {
-    return new SetLandMarksCommand(target, Kind::kAll, {before.begin(), before.end()},
+    return new SetLandMarksCommand(session, Kind::kAll, {before.begin(), before.end()},
                                    {after.begin(), after.end()});
+}
+
+void SetLandMarksCommand::undo() {
+    session_.PlaceLandMarks(before_);
+}
+
+void SetLandMarksCommand::redo() {
+    session_.PlaceLandMarks(after_);
 }
 
 bool SetLandMarksCommand::mergeWith(const QUndoCommand *other) {
@@ -51,34 +51,38 @@ bool SetLandMarksCommand::mergeWith(const QUndoCommand *other) {
     return true;
 }
 
-void SetLandMarksCommand::apply(bool after) {
-    target_.ApplyLandMarks(after ? after_ : before_);
+SetSexCommand::SetSexCommand(RecordSession &session, int16_t before, int16_t after)
+    : EditCommand(session, caption("性別の変更")), before_(before), after_(after) {}
+
+void SetSexCommand::undo() {
+    session_.SetSex(before_);
 }
 
-SetSexCommand::SetSexCommand(EditTarget &target, int16_t before, int16_t after)
-    : EditCommand(target, caption("性別の変更")), before_(before), after_(after) {}
-
-void SetSexCommand::apply(bool after) {
-    target_.ApplySex(after ? after_ : before_);
+void SetSexCommand::redo() {
+    session_.SetSex(after_);
 }
 
-SetPictureNameCommand::SetPictureNameCommand(EditTarget &target, std::string before,
-                                             std::string after)
-    : EditCommand(target, caption("画像の変更")),
+SetTextCommand::SetTextCommand(RecordSession &session, Field field, std::string before,
+                               std::string after)
+    : EditCommand(session,
+                  field == Field::kPictureName ? caption("画像の変更") : caption("メモの変更")),
+      field_(field),
       before_(std::move(before)),
       after_(std::move(after)) {}
 
-void SetPictureNameCommand::apply(bool after) {
-    target_.ApplyPictureName(after ? after_ : before_);
+void SetTextCommand::undo() {
+    put(before_);
 }
 
-SetMemoCommand::SetMemoCommand(EditTarget &target, std::string before, std::string after)
-    : EditCommand(target, caption("メモの変更")),
-      before_(std::move(before)),
-      after_(std::move(after)) {}
+void SetTextCommand::redo() {
+    put(after_);
+}
 
-void SetMemoCommand::apply(bool after) {
-    target_.ApplyMemo(after ? after_ : before_);
+void SetTextCommand::put(const std::string &text) {
+    if (field_ == Field::kPictureName)
+        session_.StorePictureName(text);
+    else
+        session_.StoreMemo(session_.ShownCode(), text);
 }
 
 }  // namespace pondera

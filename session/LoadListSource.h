@@ -5,8 +5,6 @@
 
 namespace pondera {
 
-class ClassEXCEL;
-
 // What the record selection dialog reads from the record store while it fills its list. The
 // record store is the one real source; the interface lets the dialog be driven by a stand-in.
 class LoadListSource {

@@ -1,4 +1,4 @@
-#include "app/CommandTrap.h"
+#include "session/CommandTrap.h"
 
 #include <new>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "app/ViewTransform.h"
+#include "session/ViewTransform.h"
 
 #include <algorithm>
 

@@ -5,8 +5,8 @@
 #include <new>
 #include <vector>
 
-#include "app/CommandTrap.h"
 #include "base/error.h"
+#include "session/CommandTrap.h"
 
 using namespace pondera;
 
