@@ -6,6 +6,7 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QSplashScreen>
+#include <QWindow>
 
 #include "dialogs/AppTitle.h"
 #include "store/platform/files.h"
@@ -26,17 +27,20 @@ int64_t steadyMilliseconds() {
 
 }  // namespace
 
-StartProgressTimer::StartProgressTimer(Clock clock, int64_t showAfterMs, uint64_t largeBytes)
+StartProgressTimer::StartProgressTimer(Clock clock, int64_t showAfterMs, uint64_t largeBytes,
+                                       uint64_t largeConvertBytes)
     : clock_(clock ? std::move(clock) : Clock(steadyMilliseconds)),
       startedAt_(clock_()),
       showAfterMs_(showAfterMs),
-      largeBytes_(largeBytes) {}
+      largeBytes_(largeBytes),
+      largeConvertBytes_(largeConvertBytes) {}
 
 bool StartProgressTimer::Begin(StartStep step, uint64_t workbookBytes) {
     if (step == StartStep::Ended) return showing_ = false;
     if (clock_() - startedAt_ >= showAfterMs_) showing_ = true;
-    if (step == StartStep::Opening || step == StartStep::Converting || step == StartStep::Writing)
+    if (step == StartStep::Opening || step == StartStep::Writing)
         showing_ = showing_ || workbookBytes >= largeBytes_;
+    if (step == StartStep::Converting) showing_ = showing_ || workbookBytes >= largeConvertBytes_;
     return showing_;
 }
 
@@ -82,6 +86,14 @@ void StartProgress::Step(StartStep step) {
         splash_ = std::make_unique<QSplashScreen>(blank);
         splash_->setWindowTitle(QString::fromUtf8(kAppTitle));
         splash_->show();
+        // What is painted before the window system has put the splash on screen is lost, and the
+        // step about to run blocks the thread: wait for it (briefly: a display that never
+        // exposes the splash costs the start no more than this).
+        QElapsedTimer waited;
+        waited.start();
+        while (splash_->windowHandle() && !splash_->windowHandle()->isExposed() &&
+               waited.elapsed() < 250)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
     }
     splash_->showMessage(QString::fromUtf8(kAppTitle) + QStringLiteral("\n\n") + StepText(step),
                          Qt::AlignCenter, QPalette().color(QPalette::WindowText));

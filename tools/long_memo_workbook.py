@@ -3,7 +3,8 @@
 
 usage: long_memo_workbook.py OUT [SIZE_MB]
 
-Records 0-3 in ID, COGS and LANDMARK; record 3 (row 6) has the long memo in ID column D.
+Records 0-4 in ID, COGS and LANDMARK (0-3 are the demonstration records every start restores);
+record 4 (row 7), the newest, has the long memo in ID column D.
 The string is streamed into the package, so making a 300 MB memo takes little memory. Save the
 result as PONDERA2D_2010.xls (the program reads OOXML under that name) to check that a start
 with such a memo cuts it to what a cell holds and keeps the original beside the new file.
@@ -39,9 +40,9 @@ def main():
         rels += '<Relationship Id="rId9" Type="%s/sharedStrings" Target="sharedStrings.xml"/>' % REL
         z.writestr("xl/_rels/workbook.xml.rels",
                    '<Relationships xmlns="%s">%s</Relationships>' % (PKG, rels))
-        codes = [(r, ['<c r="A%d"><v>%d</v></c>' % (r, r - 3)]) for r in range(3, 7)]
+        codes = [(r, ['<c r="A%d"><v>%d</v></c>' % (r, r - 3)]) for r in range(3, 8)]
         id_rows = [(r, cells + ['<c r="C%d"><v>0</v></c>' % r]) for r, cells in codes]
-        id_rows[-1][1].append('<c r="D6" t="s"><v>0</v></c>')
+        id_rows[-1][1].append('<c r="D7" t="s"><v>0</v></c>')
         for i, rows in enumerate([id_rows, codes, codes]):
             z.writestr("xl/worksheets/sheet%d.xml" % (i + 1), sheet(rows))
         with z.open("xl/sharedStrings.xml", "w", force_zip64=True) as f:

@@ -46,6 +46,8 @@ class StartProgressTest : public QObject {
         QTest::newRow("slow open") << QList<int>{0, 600, 0, 0} << 1000ull << "nyyy";
         QTest::newRow("slow late") << QList<int>{0, 0, 0, 500} << 1000ull << "nnny";
         QTest::newRow("large file") << QList<int>{0, 0, 0, 0} << (64ull << 20) << "yyyy";
+        // Converting is slow for its size: a package of a few megabytes is shown from its start.
+        QTest::newRow("large package") << QList<int>{0, 0, 0, 0} << (4ull << 20) << "nyyy";
     }
     void timerShowsOnlyALongStart() {
         QFETCH(QList<int>, before);
