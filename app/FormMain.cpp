@@ -172,7 +172,9 @@ void FormMain::ShowNotices() {
 
 void FormMain::Form_Load() {
     try {
-        session_ = std::make_unique<RecordSession>();
+        ClassEXCEL::Options options;
+        options.progress = hooks_.startProgress;
+        session_ = std::make_unique<RecordSession>(std::move(options));
     } catch (const std::exception &e) {
         const auto *error = dynamic_cast<const Error *>(&e);
         showError(error ? error->number() : kErrInternal,

@@ -61,6 +61,9 @@ struct FormMainHooks {
     // Asks whether to try saving again (Retry) or to keep the window open (Cancel); true for
     // Retry.
     std::function<bool(const QString &text)> askRetry;
+    // Hears the record store's start steps while the window loads (a progress display); may
+    // stay empty.
+    std::function<void(ClassEXCEL::StartStep)> startProgress;
 };
 
 // Pixels for a size or position in twips at the designed 15 twips per pixel.

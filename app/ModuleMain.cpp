@@ -7,6 +7,7 @@
 
 #include "app/FormMain.h"
 #include "app/StartOptions.h"
+#include "app/StartProgress.h"
 #include "app/Translations.h"
 #include "store/platform/system.h"
 
@@ -37,7 +38,11 @@ int ModuleMain(int argc, char **argv) {
     CurIDCode = -1;
     // Loading the window runs Form_Load, which shows the newest record before the window
     // appears. Without a record store there is nothing to work on and nothing to lose.
-    auto form = std::make_unique<FormMain>();
+    // A long start shows its steps meanwhile (the workbook is opened before the window appears).
+    StartProgress progress;
+    FormMainHooks hooks;
+    hooks.startProgress = progress.Reporter();
+    auto form = std::make_unique<FormMain>(std::move(hooks));
     if (!form->IsLoaded()) return 1;
     form->show();
     closeOnEndSignals(*form);

@@ -750,6 +750,25 @@ Start Pondera2D in a folder you can write to, for example:
     </message>
 </context>
 <context>
+    <name>pondera::StartProgress</name>
+    <message>
+        <source>記録ファイルを開いています…</source>
+        <translation>Opening the record file…</translation>
+    </message>
+    <message>
+        <source>記録ファイルを変換しています…</source>
+        <translation>Converting the record file…</translation>
+    </message>
+    <message>
+        <source>前回保存されなかった変更をジャーナルから復元しています…</source>
+        <translation>Recovering unsaved changes of the last run from the journal…</translation>
+    </message>
+    <message>
+        <source>記録ファイルを書き込んでいます…</source>
+        <translation>Writing the record file…</translation>
+    </message>
+</context>
+<context>
     <name>pondera::StatusPanel</name>
     <message>
         <source>デモ用の記録です (起動のたびに元に戻ります)</source>

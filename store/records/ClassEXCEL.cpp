@@ -38,6 +38,7 @@ ClassEXCEL::ClassEXCEL(const ClassLANDMARK &landMark, const ClassSEGMENT &segmen
 
 ClassEXCEL::ClassEXCEL(const ClassLANDMARK &landMark, const ClassSEGMENT &segment, Options options)
     : d(std::make_unique<Impl>(landMark, segment)) {
+    d->progress = std::move(options.progress);
     d->engine = options.engine
                     ? std::move(options.engine)
                     : std::shared_ptr<store::WorkbookEngine>(store::makeWorkbookEngine());
@@ -45,8 +46,10 @@ ClassEXCEL::ClassEXCEL(const ClassLANDMARK &landMark, const ClassSEGMENT &segmen
         d->start(options.currentDir.empty() ? store::currentDirectory() : options.currentDir);
     } catch (...) {
         d->abandon();
+        d->tell(StartStep::Ended);
         throw;
     }
+    d->tell(StartStep::Ended);
 }
 
 ClassEXCEL::~ClassEXCEL() {

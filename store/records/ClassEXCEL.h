@@ -20,9 +20,17 @@ namespace pondera {
 // Commit() makes them durable; a journal left by an interrupted run is replayed at start-up.
 class ClassEXCEL {
   public:
+    // The steps of start-up, in the order they run, for a window that shows progress on a long
+    // start. Only the steps that actually run are reported: Opening when a workbook file exists,
+    // Converting when it has to be converted (an OOXML package), Recovering when a leftover
+    // journal holds changes the file lacks, Writing always, and Ended last, whether the start
+    // succeeded or raised its error.
+    enum class StartStep { Opening, Converting, Recovering, Writing, Ended };
     struct Options {
         std::string currentDir;                         // empty: the process's current directory
         std::shared_ptr<store::WorkbookEngine> engine;  // null: the embedded engine
+        // Called on the constructing thread as each step begins; may be empty.
+        std::function<void(StartStep)> progress = {};
     };
 
     // Class_Initialize: opens or creates the workbook, restores headers and demonstration

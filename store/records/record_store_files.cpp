@@ -88,8 +88,9 @@ void ClassEXCEL::Impl::OpenExlFile() {
                           store::linkTarget(ExlFileName) +
                           "」を指すリンクだったため、リンクを新しいワークブックで置き換えました。");
     known = store::fileIdentity(ExlFileName);
+    if (known.exists) tell(StartStep::Opening);
     try {
-        ExlBook = engine->open(ExlFileName);
+        ExlBook = engine->openTelling(ExlFileName, [this] { tell(StartStep::Converting); });
         return;
     } catch (const Error &e) {
         if (e.number() != kErrWorkbookOpen) throw;
@@ -167,7 +168,7 @@ void ClassEXCEL::Impl::replay(const store::JournalContents &contents) {
     }
     std::set<int32_t> codes;
     int commands = 0, seen = 0;
-    bool open = false;
+    bool open = false, told = false;
     for (const store::JournalEntry &e : contents.entries) {
         if (e.sheet == store::kCommandMark) {
             commands += open ? 1 : 0;
@@ -176,6 +177,8 @@ void ClassEXCEL::Impl::replay(const store::JournalContents &contents) {
             continue;
         }
         if (e.sheet > store::layout::kSheetRecordData || seen < saved) continue;
+        if (!told) tell(StartStep::Recovering);
+        told = true;
         try {
             put(e.sheet, e.row, e.col, e.value, false);
             open = true;
@@ -304,6 +307,7 @@ void ClassEXCEL::Impl::start(const std::string &dir) {
     SetupSheetCOGS();
     SetupSheetLANDMARK();
     if (!leftover.entries.empty()) markSaving(leftover.goodLength);
+    tell(StartStep::Writing);
     save();
     // Everything replayed is in the file now; start a fresh journal, its saved mark naming the
     // file this start wrote.

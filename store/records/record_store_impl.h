@@ -131,6 +131,11 @@ struct ClassEXCEL::Impl {
     // which keeps it exact, so the scan of GetCodeMaxNum runs once per start.
     int32_t firstEmptyRow = 0;
 
+    std::function<void(StartStep)> progress;  // start-up's steps, for the window; may be empty
+    void tell(StartStep step) {
+        if (progress) progress(step);
+    }
+
     std::vector<std::string> notices;
     int recovered = 0;
     bool closed = false;

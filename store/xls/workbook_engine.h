@@ -83,6 +83,13 @@ class WorkbookEngine {
     // Error(kErrWorkbookOpen, reason) when the file is missing, unreadable, encrypted or not a
     // workbook the engine reads. Never modifies the file.
     virtual std::unique_ptr<Workbook> open(const std::string &path) = 0;
+    // open, calling converting (when given) once the file is read and turns out to need
+    // converting to the engine's own format, before that conversion runs.
+    virtual std::unique_ptr<Workbook> openTelling(const std::string &path,
+                                                  const std::function<void()> &converting) {
+        (void)converting;
+        return open(path);
+    }
     // The same for a workbook already in memory (what a file would hold); shownName stands for
     // the file in messages. The workbook has no file of its own until saveAs.
     virtual std::unique_ptr<Workbook> openBytes(std::span<const uint8_t> bytes,

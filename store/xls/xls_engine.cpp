@@ -1,6 +1,7 @@
 // The embedded engine: reads a file, tells a compound file from an OOXML package by its first
 // bytes, and hands out workbooks.
 #include <cstring>
+#include <functional>
 
 #include "base/error.h"
 #include "store/platform/files.h"
@@ -32,24 +33,32 @@ bool isOoxmlPackage(const Buffer &bytes) {
 }
 
 // A compound file or an OOXML package, told apart by the first bytes.
-std::unique_ptr<XlsWorkbook> loadWorkbook(Buffer bytes, const std::string &name) {
+std::unique_ptr<XlsWorkbook> loadWorkbook(Buffer bytes, const std::string &name,
+                                          const std::function<void()> &converting = {}) {
     auto book = std::make_unique<XlsWorkbook>();
-    if (bytes.size() >= 8 && std::memcmp(bytes.data(), kCfbSignature, 8) == 0)
+    if (bytes.size() >= 8 && std::memcmp(bytes.data(), kCfbSignature, 8) == 0) {
         book->loadCompoundFile(std::move(bytes));
-    else if (isOoxmlPackage(bytes))
+    } else if (isOoxmlPackage(bytes)) {
+        if (converting) converting();
         book->loadOoxml(bytes);
-    else if (bytes.empty())
+    } else if (bytes.empty()) {
         malformed(name + " is empty");
-    else
+    } else {
         malformed(name + " is not an Excel workbook");
+    }
     return book;
 }
 
 class XlsEngine final : public WorkbookEngine {
   public:
     std::unique_ptr<Workbook> open(const std::string &path) override {
+        return openTelling(path, {});
+    }
+
+    std::unique_ptr<Workbook> openTelling(const std::string &path,
+                                          const std::function<void()> &converting) override {
         FileIdentity identity;
-        auto book = loadWorkbook(readWorkbookFile(path, identity), path);
+        auto book = loadWorkbook(readWorkbookFile(path, identity), path, converting);
         book->setSource(path, identity);
         return book;
     }

@@ -467,6 +467,55 @@ TEST_P(StoreTest, LeftoverJournalIsReplayedUpToItsTornTail) {
     EXPECT_EQ(cellOnDisk("ID", 7, 4), CellValue::str("before the crash"));
 }
 
+// The steps a window shows on a long start, in the order they run, and only those that run.
+TEST_P(StoreTest, StartReportsItsStepsInOrder) {
+    using Step = ClassEXCEL::StartStep;
+    std::vector<Step> steps;
+    const auto start = [&] {
+        steps.clear();
+        ClassEXCEL::Options options{dir, engine, [&](Step s) { steps.push_back(s); }};
+        ClassEXCEL(landMark, segment, std::move(options)).Close();
+        return steps;
+    };
+    EXPECT_EQ(start(), (std::vector<Step>{Step::Writing, Step::Ended})) << "a new workbook";
+    EXPECT_EQ(start(), (std::vector<Step>{Step::Opening, Step::Writing, Step::Ended}));
+
+    std::string bytes(store::kJournalMagic);
+    store::encodeJournalEntry({0, 7, 4, CellValue::str("before the crash")}, bytes);
+    { std::ofstream(dir + "/.PONDERA2D_2010.xls.journal", std::ios::binary) << bytes; }
+    EXPECT_EQ(start(),
+              (std::vector<Step>{Step::Opening, Step::Recovering, Step::Writing, Step::Ended}));
+
+    {
+        const auto running = open();  // a second program in the folder refuses this start
+        steps.clear();
+        expectError(75, [&] { start(); });
+    }
+    EXPECT_EQ(steps, std::vector<Step>{Step::Ended}) << "a refused start ends its progress too";
+
+    if (GetParam() != EngineKind::Embedded) return;  // the test engine reads no OOXML
+    const std::string rels = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    const std::vector<uint8_t> ooxml = makeZip({
+        {"_rels/.rels",
+         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+         R"(<Relationship Id="rId1" Type=")" +
+             rels + R"(/officeDocument" Target="xl/workbook.xml"/></Relationships>)"},
+        {"xl/workbook.xml",
+         R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r=")" +
+             rels + R"("><sheets><sheet name="ID" sheetId="1" r:id="rId1"/></sheets></workbook>)"},
+        {"xl/_rels/workbook.xml.rels",
+         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+         R"(<Relationship Id="rId1" Type=")" +
+             rels + R"(/worksheet" Target="worksheets/sheet1.xml"/></Relationships>)"},
+        {"xl/worksheets/sheet1.xml",
+         R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
+         R"(<sheetData><row r="7"><c r="A7"><v>4</v></c></row></sheetData></worksheet>)"},
+    });
+    writeBytes(path(), ooxml);
+    EXPECT_EQ(start(),
+              (std::vector<Step>{Step::Opening, Step::Converting, Step::Writing, Step::Ended}));
+}
+
 TEST_P(StoreTest, ForeignFileInPlaceOfTheJournalIsIgnored) {
     { std::ofstream(dir + "/.PONDERA2D_2010.xls.journal", std::ios::binary) << "not ours"; }
     auto store = open();
