@@ -6,7 +6,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <optional>
 #include <utility>
 
 #include "model/ClassLANDMARK.h"
@@ -50,11 +53,61 @@ constexpr std::array<std::pair<int, int>, 20> kBones{{
 }};
 
 constexpr int kScale = 2;  // screen pixels per figure unit
-constexpr int kCaptionLines = 2;
+constexpr double kMargin = 8;
+
+// Side view of a foot, toes to the right, 44 x 36 units (y downward): the front view cannot
+// show a heel behind the ankle or a toe tip in front of it, so the foot landmarks get this
+// profile beside the figure.
+constexpr QSizeF kSideFrame{44, 36};
+constexpr QPointF kSideAnkle{14, 20};
+constexpr QPointF kSideHeel{5, 30};
+constexpr QPointF kSideToe{40, 31};
+// The outline of the lower leg and foot in that view: down the back of the shank, round the
+// heel, along the sole to the toe tip, back over the instep and up the front of the shank.
+constexpr std::array<QPointF, 9> kSideFoot{{
+    {9, 0},
+    {9, 20},
+    {3, 27},
+    {5, 33},
+    {41, 33},
+    {40, 28},
+    {24, 22},
+    {19, 16},
+    {19, 0},
+}};
 
 bool inRange(int16_t index) {
     return index >= 0 && index <= 21;
 }
+
+// Where the foot landmark sits in the side view; nothing for the landmarks it does not show.
+std::optional<QPointF> sidePoint(int16_t index) {
+    switch (index) {
+        case 14:
+        case 19:
+            return kSideAnkle;
+        case 15:
+        case 20:
+            return kSideHeel;
+        case 16:
+        case 21:
+            return kSideToe;
+        default:
+            return std::nullopt;
+    }
+}
+
+void drawMark(QPainter &painter, QPointF at) {
+    const QColor mark(200, 0, 0);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(mark);
+    painter.drawEllipse(at, 3.0, 3.0);
+    painter.setPen(QPen(mark, 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(at, 7.0, 7.0);
+}
+
+constexpr int kTextFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
 
 }  // namespace
 
@@ -66,6 +119,7 @@ LandmarkGuide::LandmarkGuide(QWidget *parent) : QWidget(parent) {
 void LandmarkGuide::SetLandMark(int16_t index) {
     if (landMark_ == index) return;
     landMark_ = index;
+    updateGeometry();
     update();
 }
 
@@ -95,18 +149,58 @@ QPointF LandmarkGuide::FigurePoint(int16_t index) {
     return inRange(index) ? kPoints[static_cast<size_t>(index)] : QPointF();
 }
 
+bool LandmarkGuide::HasSideView(int16_t index) {
+    return sidePoint(index).has_value();
+}
+
+QString LandmarkGuide::Text() const {
+    QString text =
+        Caption(landMark_) + QLatin1Char('\n') + tr("正面から見た図：被験者の右はあなたの左側です");
+    if (HasSideView(landMark_))
+        text += QLatin1Char('\n') + tr("右の図：足を横から見たところ（つま先が右）");
+    return text;
+}
+
+LandmarkGuide::Layout LandmarkGuide::LayoutFor(int width) const {
+    Layout layout;
+    const QSizeF figure = kFigureFrame * kScale;
+    const QSizeF side = HasSideView(landMark_) ? kSideFrame * kScale : QSizeF();
+    const double gap = side.isEmpty() ? 0 : kMargin;
+    const double drawingWidth = figure.width() + gap + side.width();
+    const double left = (width - drawingWidth) / 2.0;
+    layout.figure = QRectF(QPointF(left, kMargin), figure);
+    if (!side.isEmpty())
+        layout.side = QRectF(
+            QPointF(layout.figure.right() + gap, layout.figure.bottom() - side.height()), side);
+    // The caption wraps to the widget's width and takes as many lines as its text needs, at
+    // whatever font the guide has.
+    const int textWidth = std::max(1, width - 8);
+    const QRect needed =
+        fontMetrics().boundingRect(QRect(0, 0, textWidth, 100000), kTextFlags, Text());
+    layout.text = QRectF(4, layout.figure.bottom() + 4, textWidth, needed.height());
+    return layout;
+}
+
 QSize LandmarkGuide::sizeHint() const {
-    const int text = fontMetrics().lineSpacing() * kCaptionLines;
-    const int width = std::max(static_cast<int>(kFigureFrame.width()) * kScale + 16,
-                               fontMetrics().horizontalAdvance(Caption(16)) + 16);
-    return {width, static_cast<int>(kFigureFrame.height()) * kScale + 16 + text};
+    const double drawing = kFigureFrame.width() * kScale +
+                           (HasSideView(landMark_) ? kMargin + kSideFrame.width() * kScale : 0);
+    // As wide as the drawing or the longest caption line (the widest landmark's), whichever is
+    // wider, up to twice the drawing; longer lines wrap and the height grows with them.
+    int widest = 0;
+    for (int16_t i = 0; i < 22; ++i)
+        widest = std::max(widest, fontMetrics().horizontalAdvance(Caption(i)));
+    const int width =
+        static_cast<int>(std::min(std::max(drawing, double(widest)), 2 * drawing) + 2 * kMargin);
+    const Layout layout = LayoutFor(width);
+    return {width, static_cast<int>(std::ceil(layout.text.bottom() + 6))};
 }
 
 void LandmarkGuide::paintEvent(QPaintEvent *) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::ToolTipBase));
     painter.setRenderHint(QPainter::Antialiasing, true);
-    const QPointF origin((width() - kFigureFrame.width() * kScale) / 2.0, 8);
+    const Layout layout = LayoutFor(width());
+    const QPointF origin = layout.figure.topLeft();
     const auto at = [&](int i) { return origin + kPoints[static_cast<size_t>(i)] * kScale; };
 
     const QColor ink = palette().color(QPalette::ToolTipText);
@@ -125,14 +219,22 @@ void LandmarkGuide::paintEvent(QPaintEvent *) {
     painter.setBrush(body);
     for (int i = 0; i < 22; ++i)
         painter.drawEllipse(at(i), 2.0, 2.0);
+    if (inRange(landMark_)) drawMark(painter, at(landMark_));
 
-    if (inRange(landMark_)) {
-        const QColor mark(200, 0, 0);
-        painter.setBrush(mark);
-        painter.drawEllipse(at(landMark_), 3.0, 3.0);
-        painter.setPen(QPen(mark, 2));
+    if (const auto inSide = sidePoint(landMark_)) {
+        const QPointF sideOrigin = layout.side.topLeft();
+        const auto sideAt = [&](QPointF p) { return sideOrigin + p * kScale; };
+        QPolygonF outline;
+        for (const QPointF &p : kSideFoot)
+            outline << sideAt(p);
+        painter.setPen(QPen(body, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.setBrush(Qt::NoBrush);
-        painter.drawEllipse(at(landMark_), 7.0, 7.0);
+        painter.drawPolyline(outline);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(body);
+        for (const QPointF &p : {kSideAnkle, kSideHeel, kSideToe})
+            painter.drawEllipse(sideAt(p), 2.0, 2.0);
+        drawMark(painter, sideAt(*inSide));
     }
 
     // The subject's sides, as the subject faces us.
@@ -140,15 +242,13 @@ void LandmarkGuide::paintEvent(QPaintEvent *) {
     QFont small = font();
     small.setPointSizeF(small.pointSizeF() * 0.8);
     painter.setFont(small);
-    const QRectF figure(origin, kFigureFrame * kScale);
-    painter.drawText(figure.adjusted(-8, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, tr("右"));
-    painter.drawText(figure.adjusted(0, 0, 8, 0), Qt::AlignRight | Qt::AlignVCenter, tr("左"));
+    painter.drawText(layout.figure.adjusted(-8, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                     tr("右"));
+    painter.drawText(layout.figure.adjusted(0, 0, 8, 0), Qt::AlignRight | Qt::AlignVCenter,
+                     tr("左"));
 
     painter.setFont(font());
-    const QRectF text(4, figure.bottom() + 4, width() - 8, height() - figure.bottom() - 6);
-    painter.drawText(text, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
-                     Caption(landMark_) + QLatin1Char('\n') +
-                         tr("front view: the subject's right is on your left"));
+    painter.drawText(layout.text, kTextFlags, Text());
 }
 
 LandmarkGuideTips::LandmarkGuideTips(QWidget *window) : QObject(window) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointF>
+#include <QRectF>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -28,6 +29,20 @@ class LandmarkGuide : public QWidget {
     // Where a landmark sits in the figure, in a frame 60 wide and 120 high (y downward).
     static QPointF FigurePoint(int16_t index);
     static constexpr QSizeF kFigureFrame{60, 120};
+    // Whether the guide adds a side view of the foot for the landmark (ankles, heels, toe tips).
+    static bool HasSideView(int16_t index);
+
+    // Where the guide draws its parts at a given width: the front view, the side view of the
+    // foot (empty when the landmark has none) and the caption, as tall as its wrapped text.
+    struct Layout {
+        QRectF figure;
+        QRectF side;
+        QRectF text;
+    };
+    Layout LayoutFor(int width) const;
+    // The caption's text: the landmark's names, the front-view line and, for a foot landmark,
+    // the side-view line.
+    QString Text() const;
 
     QSize sizeHint() const override;
 

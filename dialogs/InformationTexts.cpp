@@ -166,6 +166,31 @@ QStringList MethodColumn() {
     return l;
 }
 
+// What this version does beyond the fixed texts above, which stay as they are: where those say
+// otherwise (the best picture size), this is what holds today.
+QStringList WhatsNew() {
+    QStringList l;
+    l << Information::tr("新しい機能");
+    l << Information::tr("・どの大きさの写真も全体を表示します。座標は写真のピクセル単位です。");
+    l << Information::tr(
+        "・Ctrl+ホイールまたは＋／－キーで拡大・縮小、０で全体表示、１で等倍。"
+        "ルーペで正確に入力できます。");
+    l << Information::tr(
+        "・LandMarkはドラッグや矢印キーで動かせます。元に戻す（Ctrl+Z）、"
+        "やり直し（Ctrl+Y）ができます。");
+    l << Information::tr(
+        "・「Picture」→「Detect Landmarks」（Ctrl+D）で22点を自動で配置します。"
+        "「check」の付いた点は確かめてください。");
+    l << Information::tr(
+        "・画面下の結果の行に、重心の高さ（身長に対する割合）と支持基底面に対する"
+        "重心の位置を表示します。");
+    l << Information::tr(
+        "・「Export CSV...」「Report (PDF)...」「Print...」「Save Annotated "
+        "Picture...」で結果を書き出します。");
+    l << Information::tr("・変更はすぐに記録され、異常終了の後も次の起動で元に戻ります。");
+    return l;
+}
+
 }  // namespace
 
 QStringList InformationMemoLines(int index) {
@@ -178,6 +203,8 @@ QStringList InformationMemoLines(int index) {
             return MethodColumn();
         case 3:
             return {Information::tr("(*)松井秀治（1958）")};
+        case kWhatsNewMemo:
+            return WhatsNew();
         default:
             return {};
     }

@@ -160,17 +160,24 @@ void paintReport(QPagedPaintDevice &device, const RecordData &record, const Resu
                                   "coefficients."));
     }
 
-    // Footer on the last lines of the page.
+    // Footer on the last lines of the page: the version on the right, the coefficient source
+    // to its left, wrapped onto a second line where it would otherwise run into the version.
     p.setFont(reportFont(8));
-    const double footH = pg.mm(5);
+    const QString version = QStringLiteral("Pondera2D ") + QString::fromUtf8(kVersionText);
+    const QString source =
+        QStringLiteral("Segment coefficients: ") + QString::fromUtf8(kCoefficientSource) +
+        QStringLiteral(" (15 segments; the body centre is their mass-weighted sum)");
+    const double versionW = p.fontMetrics().horizontalAdvance(version);
+    const double sourceW = W - versionW - pg.mm(4);
+    const QRectF sourceUsed =
+        p.boundingRect(QRectF(0, 0, sourceW, area.height()), Qt::TextWordWrap, source);
+    const double footH = std::max(pg.mm(5), sourceUsed.height() + pg.mm(1));
     const double footY = area.height() - footH;
     p.setPen(QPen(Qt::black, pg.mm(0.2)));
     p.drawLine(QPointF(0, footY), QPointF(W, footY));
-    p.drawText(QRectF(0, footY, W, footH), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Segment coefficients: ") + QString::fromUtf8(kCoefficientSource) +
-                   QStringLiteral(" (15 segments; the body centre is their mass-weighted sum)"));
-    p.drawText(QRectF(0, footY, W, footH), Qt::AlignRight | Qt::AlignVCenter,
-               QStringLiteral("Pondera2D ") + QString::fromUtf8(kVersionText));
+    p.drawText(QRectF(0, footY, sourceW, footH),
+               Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, source);
+    p.drawText(QRectF(0, footY, W, footH), Qt::AlignRight | Qt::AlignVCenter, version);
     p.end();
 }
 

@@ -448,6 +448,38 @@ The sex cell of record %2 (sheet ID, C%3) holds &quot;%4&quot;, which is no numb
         <source>(*)松井秀治（1958）</source>
         <translation>(*)Matsui (1958)</translation>
     </message>
+    <message>
+        <source>新しい機能</source>
+        <translation>What&apos;s new</translation>
+    </message>
+    <message>
+        <source>・どの大きさの写真も全体を表示します。座標は写真のピクセル単位です。</source>
+        <translation>• Photos of any size are shown whole; coordinates are in the photo&apos;s own pixels.</translation>
+    </message>
+    <message>
+        <source>・Ctrl+ホイールまたは＋／－キーで拡大・縮小、０で全体表示、１で等倍。ルーペで正確に入力できます。</source>
+        <translation>• Zoom with Ctrl+wheel or the + and − keys, 0 fits the picture, 1 shows it 1:1; the magnifier helps to place points precisely.</translation>
+    </message>
+    <message>
+        <source>・LandMarkはドラッグや矢印キーで動かせます。元に戻す（Ctrl+Z）、やり直し（Ctrl+Y）ができます。</source>
+        <translation>• Landmarks can be dragged or moved with the arrow keys; Undo (Ctrl+Z) and Redo (Ctrl+Y) take any change back and forth.</translation>
+    </message>
+    <message>
+        <source>・「Picture」→「Detect Landmarks」（Ctrl+D）で22点を自動で配置します。「check」の付いた点は確かめてください。</source>
+        <translation>• Picture → Detect Landmarks (Ctrl+D) places all 22 points automatically; look again at the points marked “check”.</translation>
+    </message>
+    <message>
+        <source>・画面下の結果の行に、重心の高さ（身長に対する割合）と支持基底面に対する重心の位置を表示します。</source>
+        <translation>• The results row at the bottom shows the height of the centre of gravity (% of stature) and where it lies against the base of support.</translation>
+    </message>
+    <message>
+        <source>・「Export CSV...」「Report (PDF)...」「Print...」「Save Annotated Picture...」で結果を書き出します。</source>
+        <translation>• Export CSV..., Report (PDF)..., Print... and Save Annotated Picture... take the results away.</translation>
+    </message>
+    <message>
+        <source>・変更はすぐに記録され、異常終了の後も次の起動で元に戻ります。</source>
+        <translation>• Every change is recorded at once; after a crash the next start brings it back.</translation>
+    </message>
 </context>
 <context>
     <name>pondera::LandmarkGuide</name>
@@ -472,8 +504,12 @@ The sex cell of record %2 (sheet ID, C%3) holds &quot;%4&quot;, which is no numb
         <translation>L</translation>
     </message>
     <message>
-        <source>front view: the subject&apos;s right is on your left</source>
+        <source>正面から見た図：被験者の右はあなたの左側です</source>
         <translation>front view: the subject&apos;s right is on your left</translation>
+    </message>
+    <message>
+        <source>右の図：足を横から見たところ（つま先が右）</source>
+        <translation>beside it: the foot from the side, toes to the right</translation>
     </message>
 </context>
 <context>

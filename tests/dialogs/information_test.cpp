@@ -1,7 +1,9 @@
 // Information window: its texts line by line, the hidden coefficient box, the columns the leader
 // runs line up, and the keys that close it.
+#include <QFontInfo>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTextLayout>
@@ -214,6 +216,7 @@ class InformationTest : public QObject {
     void textsLineByLine();
     void window();
     void columnsLineUp();
+    void everyLineFitsItsBox_data();
     void everyLineFitsItsBox();
     void enterAndEscClose_data();
     void enterAndEscClose();
@@ -250,14 +253,20 @@ void InformationTest::window() {
     QVERIFY(QTest::qWaitForWindowActive(&window));
     QCOMPARE(window.windowTitle(), QStringLiteral("Information / Pondera 2010") +
                                        QString(49, QLatin1Char(' ')) + QStringLiteral("ZELMORA"));
-    QCOMPARE(window.size(), QSize(845, 572));
+    // The design's 845 x 572 at the window's scale, and the "what's new" box below.
+    const double scale = FormInformation::Scale();
+    QCOMPARE(window.width(), qRound(845 * scale));
+    QVERIFY(window.height() > qRound(572 * scale));
+    QVERIFY(window.WhatsNew()->geometry().top() >= window.TextMEMO(0)->geometry().bottom());
     QCOMPARE(window.focusWidget(), window.cmdOK());
     QVERIFY(window.cmdOK()->isDefault());
     QVERIFY(window.windowFlags().testFlags(Qt::WindowMinMaxButtonsHint));
-    // Tab goes from OK through the text boxes by index (the hidden one passed over) and back.
+    // Tab goes from OK through the text boxes by index (the hidden one passed over), the
+    // "what's new" box, and back.
     for (QWidget *next :
          {static_cast<QWidget *>(window.TextMEMO(0)), static_cast<QWidget *>(window.TextMEMO(2)),
-          static_cast<QWidget *>(window.TextMEMO(3)), static_cast<QWidget *>(window.cmdOK())}) {
+          static_cast<QWidget *>(window.TextMEMO(3)), static_cast<QWidget *>(window.WhatsNew()),
+          static_cast<QWidget *>(window.cmdOK())}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
@@ -277,7 +286,8 @@ void InformationTest::window() {
     const QObjectList &children = window.children();
     QVERIFY(children.indexOf(window.TextMEMO(3)) > children.indexOf(window.cmdOK()));
     QVERIFY(children.indexOf(window.cmdOK()) > children.indexOf(window.TextMEMO(2)));
-    QCOMPARE(window.childAt(720, 480), window.TextMEMO(3)->viewport());
+    QCOMPARE(window.childAt(qRound(720 * scale), qRound(480 * scale)),
+             window.TextMEMO(3)->viewport());
     // Resizing moves and resizes nothing.
     const QRect ok = window.cmdOK()->geometry();
     const QRect left = window.TextMEMO(0)->geometry();
@@ -327,11 +337,41 @@ void InformationTest::columnsLineUp() {
     }
 }
 
+void InformationTest::everyLineFitsItsBox_data() {
+    // Interface fonts of a 96-dpi desktop (9 and 10 pt), of 144 dpi and of large print.
+    QTest::addColumn<int>("pixels");
+    for (const int pixels : {12, 13, 20, 24})
+        QTest::addRow("%dpx", pixels) << pixels;
+}
+
 void InformationTest::everyLineFitsItsBox() {
-    // Every line stays one line in its box, and the visible boxes show all their lines.
+    // At every interface font the window's text is at least as large as the interface's, every
+    // line stays one line in its box, and the visible boxes show all their lines.
+    QFETCH(int, pixels);
+    const QFont before = QApplication::font();
+    QFont interface = before;
+    interface.setPixelSize(pixels);
+    QApplication::setFont(interface);
+    const auto restore = qScopeGuard([&] { QApplication::setFont(before); });
     FormInformation window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // As large as the interface's text, unless the window would then leave the screen; then
+    // as large as fits, and never below the design's.
+    const QSize free = window.screen()->availableSize();
+    const int memoPixels = QFontInfo(window.TextMEMO(0)->font()).pixelSize();
+    QVERIFY(memoPixels >= 10);
+    if (memoPixels < pixels)
+        QVERIFY(window.width() * (pixels + 1.0) / memoPixels > free.width() ||
+                window.height() * (pixels + 1.0) / memoPixels > free.height());
+    else
+        QVERIFY(window.width() <= free.width() || memoPixels == 10);
+    // The "what's new" box wraps but shows all of its text, inside the window.
+    QTextEdit *news = window.WhatsNew();
+    QVERIFY(news->isVisible());
+    QVERIFY(news->document()->size().height() <= news->viewport()->height());
+    QVERIFY(window.rect().contains(news->geometry()));
+    QVERIFY(news->toPlainText().contains(QStringLiteral("Ctrl+D")));
     for (int i = 0; i < 4; ++i) {
         QTextEdit *memo = window.TextMEMO(i);
         for (QTextBlock b = memo->document()->begin(); b.isValid(); b = b.next())

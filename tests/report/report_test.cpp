@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstring>
@@ -237,6 +238,40 @@ TEST(PdfReport, OneA4PageWithTheRecordTheSourceAndTheVersion) {
     const QImage page(dir.filePath("p.png"));
     EXPECT_FALSE(page.isNull());
     EXPECT_LT(page.width(), page.height());
+}
+
+// No two words of the page overlap: the footer's source line and the version beside it, the
+// longest texts on one line, stay apart (pdftotext's word boxes, in points).
+TEST(PdfReport, NoTextRunsIntoAnother) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("report.pdf");
+    QImage picture(4032, 3024, QImage::Format_RGB32);
+    picture.fill(Qt::lightGray);
+    const RecordData record = demoRecord(7, 0, "m");
+    saveReport(path, record, computeResults(record), picture, QDateTime::currentDateTime());
+    const auto boxes = run("pdftotext", {"-bbox", path, "-"});
+    ASSERT_EQ(boxes.status, 0) << boxes.err.toStdString();
+    const QRegularExpression word(QStringLiteral(
+        R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re"));
+    std::vector<std::pair<QRectF, QString>> words;
+    for (auto it = word.globalMatch(QString::fromUtf8(boxes.out)); it.hasNext();) {
+        const auto m = it.next();
+        words.push_back({QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                                QPointF(m.captured(3).toDouble(), m.captured(4).toDouble())),
+                         m.captured(5)});
+    }
+    ASSERT_GT(words.size(), 50u);
+    bool versionSeen = false;
+    for (size_t a = 0; a < words.size(); ++a) {
+        versionSeen = versionSeen || words[a].second == QStringLiteral("2.00-2010");
+        for (size_t b = a + 1; b < words.size(); ++b) {
+            // A hair of overlap is how the glyph boxes of neighbouring words touch.
+            const QRectF overlap = words[a].first.intersected(words[b].first);
+            EXPECT_FALSE(overlap.width() > 0.5 && overlap.height() > 0.5)
+                << words[a].second.toStdString() << " runs into " << words[b].second.toStdString();
+        }
+    }
+    EXPECT_TRUE(versionSeen);
 }
 
 // ---------------------------------------------------------------------------------------------
