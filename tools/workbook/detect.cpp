@@ -59,6 +59,18 @@ std::string workbookFolder(const std::string &workbook) {
     return folder.string();
 }
 
+void storeDetectedRecord(ClassEXCEL &store, const ClassSEGMENT &segment,
+                         const store::CheckMarks &marks) {
+    store::PutCheckMarks(store, marks);
+    store.PutCOGBX(segment.GetCOGBX());
+    store.PutCOGBZ(segment.GetCOGBZ());
+    for (int16_t s = segment.GetSegMinNum(); s <= segment.GetSegMaxNum(); ++s) {
+        store.PutCOGSX(s, segment.GetCOGSX(s));
+        store.PutCOGSZ(s, segment.GetCOGSZ(s));
+    }
+    store.Commit();
+}
+
 int detectLandmarks(const DetectOptions &options, std::ostream &out, std::ostream &err) {
     const pose::ModelLocation where = pose::locateModel();
     if (!where.found()) {
@@ -154,14 +166,7 @@ int detectLandmarks(const DetectOptions &options, std::ostream &out, std::ostrea
             store::CheckMarks marks{};
             for (int i = 0; i < pose::kLandmarkCount; ++i)
                 marks[size_t(i)] = guesses[i].needsCheck;
-            store::PutCheckMarks(*store, marks);
-            store->PutCOGBX(segment.GetCOGBX());
-            store->PutCOGBZ(segment.GetCOGBZ());
-            for (int16_t s = segment.GetSegMinNum(); s <= segment.GetSegMaxNum(); ++s) {
-                store->PutCOGSX(s, segment.GetCOGSX(s));
-                store->PutCOGSZ(s, segment.GetCOGSZ(s));
-            }
-            store->Commit();
+            storeDetectedRecord(*store, segment, marks);
         }
 
         out << csvField(photo);

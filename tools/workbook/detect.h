@@ -6,6 +6,13 @@
 #include <utility>
 #include <vector>
 
+#include "store/records/check_marks.h"
+
+namespace pondera {
+class ClassEXCEL;
+class ClassSEGMENT;
+}  // namespace pondera
+
 namespace pondera::tool {
 
 struct DetectOptions {
@@ -27,5 +34,10 @@ struct DetectOptions {
 std::string workbookFolder(const std::string &workbook);
 
 int detectLandmarks(const DetectOptions &options, std::ostream &out, std::ostream &err);
+
+// The rest of a record the network placed, after its landmarks: the landmarks to check and the
+// centres the segment model computed from them (for the record's sex), then the commit.
+void storeDetectedRecord(ClassEXCEL &store, const ClassSEGMENT &segment,
+                         const store::CheckMarks &marks);
 
 }  // namespace pondera::tool

@@ -67,6 +67,7 @@ int trackVideo(const TrackOptions &options, std::ostream &out, std::ostream &err
         store->AddCode();
         store->PutPictureName(path);
         store->PutSex(static_cast<int16_t>(options.sex));
+        store::CheckMarks marks{};
         for (int16_t i = 0; i < track::kLandmarks; ++i) {
             const track::Cog p = track::modelPoint(f, i);
             landMark.SetLandMarkX(i, static_cast<float>(p.x));
@@ -74,17 +75,13 @@ int trackVideo(const TrackOptions &options, std::ostream &out, std::ostream &err
             landMark.SetLandMarkZ(i, static_cast<float>(p.z));
             store->PutLandMarkX(i, static_cast<float>(p.x));
             store->PutLandMarkZ(i, static_cast<float>(p.z));
-            if (f.pose.needsCheck[static_cast<size_t>(i)]) sample.check.push_back(i);
+            marks[static_cast<size_t>(i)] = f.pose.needsCheck[static_cast<size_t>(i)];
+            if (marks[static_cast<size_t>(i)]) sample.check.push_back(i);
         }
         segment.SetSex(static_cast<int16_t>(options.sex));
         segment.CalcCOGB();
-        store->PutCOGBX(segment.GetCOGBX());
-        store->PutCOGBZ(segment.GetCOGBZ());
-        for (int16_t s = segment.GetSegMinNum(); s <= segment.GetSegMaxNum(); ++s) {
-            store->PutCOGSX(s, segment.GetCOGSX(s));
-            store->PutCOGSZ(s, segment.GetCOGSZ(s));
-        }
-        store->Commit();
+        // Kept with the record as for a photo, so the window shows the same "check" marks.
+        storeDetectedRecord(*store, segment, marks);
         sample.found = true;
         sample.cogX = segment.GetCOGBX();
         sample.cogZ = segment.GetCOGBZ();
