@@ -91,7 +91,8 @@ test)
     configure_and_build build/asan -DCMAKE_BUILD_TYPE=Debug -DPONDERA_WERROR=ON -DPONDERA_SANITIZE=ON \
         -DPONDERA_BUILD_BENCH=OFF
     # Runs that only drive outside programs over files we wrote are left to the pass above.
-    (cd "$repo/build/asan" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" -LE external)
+    (cd "$repo/build/asan" && QT_QPA_PLATFORM=offscreen LSAN_OPTIONS="suppressions=$repo/tools/lsan.supp" \
+        ctest --output-on-failure -j "$jobs" -LE external)
     echo "== threads under ThreadSanitizer"
     configure build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPONDERA_WERROR=ON -DPONDERA_TSAN=ON \
         -DPONDERA_BUILD_BENCH=OFF
