@@ -5,6 +5,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "pose/PoseTypes.h"
+
 namespace pose {
 namespace {
 
@@ -96,6 +98,28 @@ cv::Mat cutCrop(const cv::Mat &bgr, const cv::Matx23d &cropToPicture, int side) 
     cv::warpAffine(source, crop, cv::Mat(toPixelIndices(cropToSource)), {side, side},
                    cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT, cv::Scalar());
     return crop;
+}
+
+cv::dnn::Net readNetwork(const std::filesystem::path &onnxFile, const std::string &what,
+                         const std::vector<cv::String> &outputs) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(onnxFile, ec))
+        throw PoseError("the " + what + " " + onnxFile.string() + " does not exist");
+    cv::dnn::Net net;
+    try {
+        net = cv::dnn::readNetFromONNX(onnxFile.string());
+    } catch (const cv::Exception &e) {
+        throw PoseError("the " + what + " " + onnxFile.string() + " cannot be read: " + e.err);
+    }
+    if (net.empty()) throw PoseError("the " + what + " " + onnxFile.string() + " is empty");
+    for (const auto &name : outputs) {
+        if (net.getLayerId(name) < 0)
+            throw PoseError("the file " + onnxFile.string() + " is not the " + what +
+                            " (no output " + name + ")");
+    }
+    net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
+    net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+    return net;
 }
 
 }  // namespace pose

@@ -1,7 +1,13 @@
-// Square crops of a picture, turned and scaled, as the networks take them. Internal to pose/.
+// What both networks share: square crops of a picture, turned and scaled, as they take them, and
+// loading a network file. Internal to pose/.
 #pragma once
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include <opencv2/core.hpp>
+#include <opencv2/dnn.hpp>
 
 namespace pose {
 
@@ -18,5 +24,10 @@ cv::Matx23d cropToPictureMap(cv::Point2d centre, double width, cv::Point2d up, i
 // The crop itself (8-bit BGR, side × side, black where it reaches beyond the picture). A large
 // picture is shrunk with area averaging first, so that bilinear sampling skips no pixels.
 cv::Mat cutCrop(const cv::Mat &bgr, const cv::Matx23d &cropToPicture, int side);
+
+// Reads an ONNX network for OpenCV's own CPU backend; `what` names it in the PoseError a missing,
+// unreadable, empty or foreign file raises (a file without one of `outputs` is foreign).
+cv::dnn::Net readNetwork(const std::filesystem::path &onnxFile, const std::string &what,
+                         const std::vector<cv::String> &outputs);
 
 }  // namespace pose

@@ -196,26 +196,7 @@ struct PersonDetector::Impl {
 
 PersonDetector::PersonDetector(const std::filesystem::path &onnxFile)
     : impl_(std::make_unique<Impl>()) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(onnxFile, ec)) {
-        throw PoseError("the person detection network " + onnxFile.string() + " does not exist");
-    }
-    try {
-        impl_->net = cv::dnn::readNetFromONNX(onnxFile.string());
-    } catch (const cv::Exception &e) {
-        throw PoseError("the person detection network " + onnxFile.string() +
-                        " cannot be read: " + e.err);
-    }
-    if (impl_->net.empty())
-        throw PoseError("the person detection network " + onnxFile.string() + " is empty");
-    for (const auto &name : kOutputNames) {
-        if (impl_->net.getLayerId(name) < 0) {
-            throw PoseError("the file " + onnxFile.string() +
-                            " is not the person detection network (no output " + name + ")");
-        }
-    }
-    impl_->net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
-    impl_->net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+    impl_->net = readNetwork(onnxFile, "person detection network", kOutputNames);
 }
 
 PersonDetector::~PersonDetector() = default;

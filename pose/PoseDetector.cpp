@@ -85,24 +85,7 @@ PoseDetector::PoseDetector(const std::filesystem::path &onnxFile)
 PoseDetector::PoseDetector(const std::filesystem::path &onnxFile,
                            const std::filesystem::path &personFile)
     : impl_(std::make_unique<Impl>()) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(onnxFile, ec)) {
-        throw PoseError("the pose network " + onnxFile.string() + " does not exist");
-    }
-    try {
-        impl_->net = cv::dnn::readNetFromONNX(onnxFile.string());
-    } catch (const cv::Exception &e) {
-        throw PoseError("the pose network " + onnxFile.string() + " cannot be read: " + e.err);
-    }
-    if (impl_->net.empty()) throw PoseError("the pose network " + onnxFile.string() + " is empty");
-    for (const auto &name : kOutputNames) {
-        if (impl_->net.getLayerId(name) < 0) {
-            throw PoseError("the file " + onnxFile.string() +
-                            " is not the pose network (no output " + name + ")");
-        }
-    }
-    impl_->net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
-    impl_->net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+    impl_->net = readNetwork(onnxFile, "pose network", kOutputNames);
     impl_->people = std::make_unique<PersonDetector>(personFile);
 }
 
